@@ -1,0 +1,32 @@
+# speckwright_add_test(<name> SOURCES <files...> LIBS <targets...> [THREADS])
+#
+# Registers one Qt Test executable with CTest. It links the libraries under
+# test and never recompiles their sources. Tests flagged THREADS also run in
+# the ThreadSanitizer tree; in that tree the others are left out.
+set(SPECKWRIGHT_TEST_ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
+
+if(NOT TARGET speckwright_threaded_tests)
+  add_custom_target(speckwright_threaded_tests)
+endif()
+
+function(speckwright_add_test name)
+  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;LIBS" ${ARGN})
+  if(SPECKWRIGHT_SANITIZE STREQUAL "thread" AND NOT ARG_THREADS)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE speckwright_testutils ${ARG_LIBS} Qt5::Test)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "${SPECKWRIGHT_TEST_ENVIRONMENT}"
+    TIMEOUT 300)
+  if(ARG_THREADS)
+    add_dependencies(speckwright_threaded_tests ${name})
+    set_tests_properties(${name} PROPERTIES LABELS threads)
+  endif()
+endfunction()

@@ -1,0 +1,234 @@
+#include "badpixellistmodel.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+enum Column { ColumnX = 0, ColumnY = 1, ColumnClass = 2 };
+
+// Orders entries by one column; the table view asks only for columns 0 to 2
+// and the two sort orders, anything else is a programming error.
+class BadpixelLess
+{
+public:
+    BadpixelLess(int column, Qt::SortOrder order)
+        : column(column)
+        , order(order)
+    {}
+
+    bool operator()(const Badpixel& a, const Badpixel& b) const
+    {
+        const unsigned keyA = key(a);
+        const unsigned keyB = key(b);
+        switch (order) {
+        case Qt::AscendingOrder:
+            return keyA < keyB;
+        case Qt::DescendingOrder:
+            return keyA > keyB;
+        }
+        throw std::runtime_error("Sort Error");
+    }
+
+private:
+    unsigned key(const Badpixel& entry) const
+    {
+        switch (column) {
+        case ColumnX:
+            return entry.x;
+        case ColumnY:
+            return entry.y;
+        case ColumnClass:
+            return entry.pixelclass;
+        default:
+            throw std::runtime_error("Sort Error");
+        }
+    }
+
+    int column;
+    Qt::SortOrder order;
+};
+
+} // namespace
+
+BadpixelListModel::BadpixelListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+    , headers({tr("x"), tr("y"), tr("class")})
+{}
+
+int BadpixelListModel::rowCount(const QModelIndex&) const
+{
+    return entries.size();
+}
+
+int BadpixelListModel::columnCount(const QModelIndex&) const
+{
+    return headers.size();
+}
+
+QVariant BadpixelListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= entries.size() || index.column() >= headers.size())
+        return QVariant();
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return QVariant();
+
+    const Badpixel& entry = entries.at(index.row());
+    switch (index.column()) {
+    case ColumnX:
+        return int(entry.x);
+    case ColumnY:
+        return int(entry.y);
+    default:
+        return entry.className();
+    }
+}
+
+QVariant BadpixelListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Vertical)
+        return section;
+    if (section < 0 || section >= headers.size())
+        return QVariant();
+    return headers.at(section);
+}
+
+Qt::ItemFlags BadpixelListModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    // The class column opens the class editor, so a user can promote a
+    // factory entry to a user entry or take a user entry out of the writes.
+    if (index.isValid() && index.column() == ColumnClass)
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+bool BadpixelListModel::setData(const QModelIndex& index, const QVariant& value, int)
+{
+    if (!index.isValid() || index.row() >= entries.size())
+        return false;
+
+    Badpixel& entry = entries[index.row()];
+    bool ok = false;
+    switch (index.column()) {
+    case ColumnX:
+    case ColumnY: {
+        const int number = value.toInt(&ok);
+        if (!ok)
+            return false;
+        (index.column() == ColumnX ? entry.x : entry.y) = uint16_t(number);
+        break;
+    }
+    case ColumnClass: {
+        const QString name = value.toString();
+        if (name == QLatin1String("factory"))
+            entry.pixelclass = Factory;
+        else if (name == QLatin1String("user"))
+            entry.pixelclass = User;
+        else
+            return false;
+        break;
+    }
+    default:
+        return false;
+    }
+    emit dataChanged(index, index);
+    return true;
+}
+
+bool BadpixelListModel::insertRows(int row, int count, const QModelIndex& parent)
+{
+    beginInsertRows(parent, row, row + count - 1);
+    for (int i = 0; i < count; ++i)
+        entries.insert(row, Badpixel{0, 0, User});
+    endInsertRows();
+    return true;
+}
+
+bool BadpixelListModel::removeRows(int row, int count, const QModelIndex& parent)
+{
+    beginRemoveRows(parent, row, row + count - 1);
+    for (int i = 0; i < count; ++i) {
+        if (row >= 0 && row < entries.size())
+            entries.removeAt(row);
+    }
+    endRemoveRows();
+    return true;
+}
+
+bool BadpixelListModel::addBadpixel(QPoint position)
+{
+    const auto x = uint16_t(position.x());
+    const auto y = uint16_t(position.y());
+    const bool held = std::any_of(entries.cbegin(), entries.cend(), [x, y](const Badpixel& e) {
+        return e.x == x && e.y == y && e.blocksPosition();
+    });
+    if (held)
+        return false;
+
+    const int row = entries.size();
+    beginInsertRows(QModelIndex(), row, row);
+    entries.append(Badpixel{x, y, User});
+    endInsertRows();
+    emit pixelAdded(1);
+    return true;
+}
+
+QModelIndex BadpixelListModel::findBadpixel(int x, int y, int radius) const
+{
+    for (int row = 0; row < entries.size(); ++row) {
+        const int ex = entries.at(row).x;
+        const int ey = entries.at(row).y;
+        if (x - radius < ex && ex < x + radius && y - radius < ey && ey < y + radius)
+            return index(row, ColumnX);
+    }
+    return QModelIndex();
+}
+
+Badpixel BadpixelListModel::badpixelAt(int row) const
+{
+    // Callers pass rows of the list; anything else gets an empty entry.
+    return entries.value(row, Badpixel{0, 0, Ignore});
+}
+
+bool BadpixelListModel::deleteUserBadpixel(int row)
+{
+    if (row < 0 || row >= entries.size() || !entries.at(row).isUser())
+        return false;
+    return removeRows(row, 1, QModelIndex());
+}
+
+QList<Badpixel> BadpixelListModel::badpixelList() const
+{
+    return entries;
+}
+
+void BadpixelListModel::clearUserBadpixelList()
+{
+    int row = 0;
+    while (row < entries.size()) {
+        if (entries.at(row).isUser())
+            removeRows(row, 1, QModelIndex());
+        else
+            ++row;
+    }
+}
+
+void BadpixelListModel::clearBadpixelList()
+{
+    if (entries.isEmpty())
+        return;
+    beginRemoveRows(QModelIndex(), 0, entries.size() - 1);
+    entries.clear();
+    endRemoveRows();
+}
+
+void BadpixelListModel::sort(int column, Qt::SortOrder order)
+{
+    if (entries.isEmpty())
+        return;
+    std::sort(entries.begin(), entries.end(), BadpixelLess(column, order));
+    emit layoutChanged();
+}

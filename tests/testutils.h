@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace TestUtils {
+
+// Points QSettings and the XDG data, config and runtime directories at a fresh
+// temporary folder for the lifetime of the object, so that tests never read or
+// write the user's own settings, camera lists or sockets.
+class IsolatedEnvironment
+{
+public:
+    IsolatedEnvironment();
+    ~IsolatedEnvironment();
+
+    QString path() const { return dir.path(); }
+
+private:
+    QTemporaryDir dir;
+};
+
+// An 8-bit indexed frame with a grey colour table, filled with value.
+QImage greyFrame(int width, int height, uchar value = 0);
+
+} // namespace TestUtils
