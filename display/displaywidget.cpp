@@ -124,12 +124,12 @@ void DisplayWidget::paintOverlay(QImage& canvas) const
         painter.drawEllipse(entry.x - 4, entry.y - 4, 9, 9);
     }
 
-    if (!selectionModel || !selectionModel->hasSelection())
+    if (!selectionModel)
         return;
-    const QModelIndex selected = selectionModel->selectedIndexes().first();
-    if (!selected.isValid() || selected.row() >= count)
+    const QModelIndexList selected = selectionModel->selectedIndexes();
+    if (selected.isEmpty() || !selected.first().isValid() || selected.first().row() >= count)
         return;
-    const Badpixel entry = listModel->badpixelAt(selected.row());
+    const Badpixel entry = listModel->badpixelAt(selected.first().row());
     painter.setPen(QPen(Qt::blue, 3));
     painter.drawEllipse(entry.x - 6, entry.y - 6, 13, 13);
 }
