@@ -1,0 +1,365 @@
+#include "world.h"
+
+#include "controlserver.h"
+#include "worldconfig.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace kivo {
+
+namespace {
+
+using Clock = FpsMeter::Clock;
+
+Clock::duration seconds(double s)
+{
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+}
+
+// Handles stay below CAM_USE_DEVICE_ID, so that CamDuration can tell an open
+// handle from a device id with that flag.
+constexpr uint32_t maxHandle = CAM_USE_DEVICE_ID - 1;
+
+} // namespace
+
+World& World::instance()
+{
+    static World* const world = new World();
+    static std::once_flag server;
+    std::call_once(server, startControlServer);
+    return *world;
+}
+
+World::World()
+{
+    for (const CameraSpec& spec : WorldConfig::fromEnvironment())
+        cameras.push_back(std::make_unique<SimCamera>(spec));
+}
+
+void World::recordError(uint32_t handle, int32_t code, const std::string& text)
+{
+    const uint32_t key = sessions.count(handle) ? handle : 0;
+    errors[key] = {code, text};
+}
+
+int32_t World::lastError(uint32_t handle, int32_t* code, char** text)
+{
+    // Each thread keeps its own copy, valid until its next call.
+    thread_local std::string copy;
+    if (!code || !text)
+        return StatusInvalidParameter;
+    Lock lock(mutex);
+    if (handle != 0 && !sessions.count(handle)) {
+        copy = "Unknown camera handle " + std::to_string(handle) + ".";
+        *code = StatusInvalidHandle;
+        *text = copy.data();
+        return StatusInvalidHandle;
+    }
+    const auto it = errors.find(handle);
+    *code = it == errors.end() ? CAM_SUCCESS : it->second.code;
+    copy = it == errors.end() ? "No error." : it->second.text;
+    *text = copy.data();
+    return CAM_SUCCESS;
+}
+
+std::vector<SimCamera*> World::connectedCameras() const
+{
+    std::vector<SimCamera*> result;
+    for (const auto& camera : cameras) {
+        if (camera->plugged)
+            result.push_back(camera.get());
+    }
+    return result;
+}
+
+SimCamera& World::cameraForDuration(uint32_t handleOrDevice)
+{
+    const auto open = sessions.find(handleOrDevice);
+    if (open != sessions.end())
+        return open->second->camera;
+    if (handleOrDevice & CAM_USE_DEVICE_ID) {
+        const uint32_t device =
+            handleOrDevice & ~uint32_t(CAM_USE_DEVICE_ID | CAM_ALLOW_FIRMWARE_UPLOAD);
+        for (const auto& camera : cameras) {
+            if (camera->spec.deviceId == device && camera->plugged)
+                return *camera;
+        }
+        throw CamError(StatusNoSuchCamera,
+                       "No camera with device id " + std::to_string(device) + " is connected.");
+    }
+    throw CamError(StatusInvalidHandle,
+                   "Unknown camera handle " + std::to_string(handleOrDevice) + ".");
+}
+
+Session& World::session(uint32_t handle)
+{
+    const auto it = sessions.find(handle);
+    if (it == sessions.end())
+        throw CamError(StatusInvalidHandle,
+                       "Unknown camera handle " + std::to_string(handle) + ".");
+    return *it->second;
+}
+
+std::shared_ptr<EventHub> World::events(uint32_t handle)
+{
+    return handle == 0 ? libraryEvents : session(handle).events;
+}
+
+SimCamera& World::camera(const char* serial)
+{
+    if (!serial)
+        throw std::invalid_argument("no serial number given");
+    for (const auto& camera : cameras) {
+        if (camera->spec.serial == serial)
+            return *camera;
+    }
+    throw std::invalid_argument("no camera with serial number \"" + std::string(serial) + "\"");
+}
+
+Session& World::openSession(SimCamera& camera)
+{
+    if (!camera.openHandle)
+        throw std::invalid_argument("camera " + camera.spec.serial + " is not open");
+    return *sessions.at(camera.openHandle);
+}
+
+uint32_t World::newHandle() const
+{
+    uint32_t handle = lastHandle;
+    do
+        handle = handle % maxHandle + 1;
+    while (sessions.count(handle));
+    return handle;
+}
+
+uint32_t World::open(uint32_t request)
+{
+    const uint32_t flags = CAM_USE_DEVICE_ID | CAM_ALLOW_FIRMWARE_UPLOAD;
+    const uint32_t id = request & ~flags;
+    if (id > maxHandle)
+        throw CamError(StatusInvalidParameter,
+                       "Bad camera request " + std::to_string(request) + ".");
+    SimCamera* camera = nullptr;
+    for (SimCamera* candidate : connectedCameras()) {
+        const bool byDevice = request & CAM_USE_DEVICE_ID;
+        // Camera id 0 asks for the first camera that is free.
+        const bool matches = byDevice  ? candidate->spec.deviceId == id
+                             : id == 0 ? !candidate->openHandle && !candidate->inUseElsewhere
+                                       : candidate->spec.cameraId == id;
+        if (matches) {
+            camera = candidate;
+            break;
+        }
+    }
+    if (!camera)
+        throw CamError(StatusNoSuchCamera,
+                       std::string("No ") +
+                           (request & CAM_USE_DEVICE_ID ? "camera with device id "
+                                                        : "camera with camera id ") +
+                           std::to_string(id) + " is connected.");
+    const std::string& serial = camera->spec.serial;
+    if (camera->openHandle)
+        throw CamError(StatusCameraInUse, "Camera " + serial + " is already open in this program.");
+    if (camera->inUseElsewhere)
+        throw CamError(StatusCameraInUse, "Camera " + serial + " is in use by another program.");
+    if (camera->firmwareNeeded) {
+        if (!(request & CAM_ALLOW_FIRMWARE_UPLOAD))
+            throw CamError(CAM_FIRMWARE_UPLOAD_NEEDED,
+                           "Camera " + serial +
+                               " needs a firmware upload before it can be opened.");
+        camera->firmwareNeeded = false;
+    }
+    const uint32_t handle = newHandle();
+    sessions[handle] = std::make_unique<Session>(handle, *camera);
+    lastHandle = handle;
+    camera->openHandle = handle;
+    camera->framesProduced = 0;
+    camera->reloadEeprom();
+    return handle;
+}
+
+void World::close(Lock& lock, uint32_t handle)
+{
+    session(handle).capturing = false;
+    Session& s = waitForFrame(lock, handle);
+    s.events->close();
+    eventsChanged.notify_all();
+    s.camera.openHandle = 0;
+    errors.erase(handle);
+    sessions.erase(handle);
+}
+
+void World::raise(EventHub& hub, uint32_t id)
+{
+    if (hub.raise(id))
+        eventsChanged.notify_all();
+}
+
+void World::signal(uint32_t handle, uint32_t id)
+{
+    const std::shared_ptr<EventHub> hub = events(handle);
+    if (!hub->isRegistered(id))
+        throw CamError(StatusEventNotRegistered,
+                       "Event " + std::to_string(id) + " is not registered.");
+    raise(*hub, id);
+}
+
+uint32_t World::wait(Lock& lock, uint32_t handle, const std::vector<uint32_t>& ids, bool waitAll,
+                     uint32_t timeoutMs)
+{
+    // The hub stays alive while this thread waits, even if the handle closes.
+    const std::shared_ptr<EventHub> hub = events(handle);
+    for (uint32_t id : ids) {
+        if (!hub->isRegistered(id))
+            throw CamError(StatusEventNotRegistered,
+                           "Event " + std::to_string(id) + " is not registered.");
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    uint32_t signalled = 0;
+    for (;;) {
+        if (hub->consume(ids, waitAll, signalled))
+            return signalled;
+        if (hub->isClosed())
+            throw CamError(StatusHandleClosed, "The handle was closed during the wait.");
+        if (timeoutMs == CAM_EVENT_INFINITE) {
+            eventsChanged.wait(lock);
+        } else if (eventsChanged.wait_until(lock, deadline) == std::cv_status::timeout) {
+            if (hub->consume(ids, waitAll, signalled))
+                return signalled;
+            throw CamError(StatusTimeout, "No event within " + std::to_string(timeoutMs) + " ms.");
+        }
+    }
+}
+
+void World::startCapture(Session& s)
+{
+    if (!s.camera.plugged)
+        throw CamError(StatusCameraRemoved,
+                       "Camera " + s.camera.spec.serial + " is not connected.");
+    if (s.ring.isEmpty())
+        throw CamError(StatusNoImage, "Capture needs image memory in the ring.");
+    if (s.capturing)
+        return;
+    s.capturing = true;
+    s.meter.reset();
+    s.nextDue = Clock::now() + seconds(s.frameTime);
+    if (!frameThread.joinable())
+        frameThread = std::thread(&World::runFrames, this);
+    frameWake.notify_all();
+}
+
+void World::stopCapture(Lock& lock, Session& s, bool wait)
+{
+    s.capturing = false;
+    s.meter.reset();
+    if (wait)
+        waitForFrame(lock, s.handle);
+}
+
+Session& World::waitForFrame(Lock& lock, uint32_t handle)
+{
+    frameDone.wait(lock, [this, handle] {
+        const auto it = sessions.find(handle);
+        return it == sessions.end() || !it->second->inFlight;
+    });
+    return session(handle);
+}
+
+void World::deliverFrame(Lock& lock, Session& s, const uint8_t* pixels)
+{
+    SimCamera& camera = s.camera;
+    if (camera.pendingFailures > 0) {
+        --camera.pendingFailures;
+        raise(*s.events, CAM_EV_CAPTURE_FAILED);
+        return;
+    }
+    ImageBuffer* target = s.ring.nextTarget();
+    // With every buffer locked the camera has nowhere to put the frame.
+    if (!target)
+        return;
+    if (target->width != s.area[2] || target->height != s.area[3] ||
+        target->bitsPerPixel != s.bitsPerPixel()) {
+        raise(*s.events, CAM_EV_CAPTURE_FAILED);
+        return;
+    }
+    PixelList corrected;
+    const FrameRequest request = s.frameRequest(corrected);
+    s.inFlight = target;
+    uint8_t* out = target->pixels.get();
+    const size_t bytes = target->bytes();
+    lock.unlock();
+    if (pixels)
+        std::memcpy(out, pixels, bytes);
+    else
+        s.renderer.render(request, out);
+    lock.lock();
+    s.inFlight = nullptr;
+    frameDone.notify_all();
+    // Capture may have stopped, or the ring changed, while the frame was drawn.
+    if (!s.capturing || !camera.plugged || !s.ring.contains(target))
+        return;
+    s.ring.markWritten(target);
+    ++s.frameNumber;
+    ++camera.framesProduced;
+    s.meter.frame(Clock::now());
+    raise(*s.events, CAM_EV_FRAME);
+}
+
+void World::runFrames()
+{
+    Lock lock(mutex);
+    for (;;) {
+        Session* due = nullptr;
+        for (const auto& item : sessions) {
+            Session& s = *item.second;
+            if (s.producesFrames() && (!due || s.nextDue < due->nextDue))
+                due = &s;
+        }
+        if (!due) {
+            frameWake.wait(lock);
+            continue;
+        }
+        const auto now = Clock::now();
+        if (now < due->nextDue) {
+            frameWake.wait_until(lock, due->nextDue);
+            continue;
+        }
+        // Keep the rate without bursts after a stall.
+        due->nextDue += seconds(due->frameTime);
+        if (due->nextDue < now)
+            due->nextDue = now + seconds(due->frameTime);
+        deliverFrame(lock, *due, nullptr);
+    }
+}
+
+void World::loadWorld(Lock& lock, const std::vector<CameraSpec>& specs)
+{
+    while (!sessions.empty())
+        close(lock, sessions.begin()->first);
+    libraryEvents->dropPending();
+    faults.clear();
+    errors.clear();
+    cameras.clear();
+    for (const CameraSpec& spec : specs)
+        cameras.push_back(std::make_unique<SimCamera>(spec));
+}
+
+void World::setPlugged(SimCamera& camera, bool plugged)
+{
+    if (camera.plugged == plugged)
+        return;
+    camera.plugged = plugged;
+    raise(*libraryEvents, plugged ? CAM_EV_NEW_DEVICE : CAM_EV_REMOVAL);
+    if (!camera.openHandle)
+        return;
+    Session& s = *sessions.at(camera.openHandle);
+    raise(*s.events, plugged ? CAM_EV_DEVICE_RECONNECTED : CAM_EV_DEVICE_REMOVED);
+    if (plugged) {
+        s.nextDue = Clock::now() + seconds(s.frameTime);
+        frameWake.notify_all();
+    }
+}
+
+} // namespace kivo

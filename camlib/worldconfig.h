@@ -1,0 +1,26 @@
+#pragma once
+
+#include "cameraspec.h"
+
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+// The cameras of a simulated world: the built-in default, a JSON description
+// (the same text whether it comes from a file or from KivoSimLoadWorld), or the
+// file named by KIVO_SIM_CONFIG.
+namespace WorldConfig {
+
+std::vector<CameraSpec> defaultWorld();
+
+// Throws std::runtime_error naming the first offending field.
+std::vector<CameraSpec> parse(const std::string& json);
+
+// The world of KIVO_SIM_CONFIG, or the default when it is unset. A file that
+// cannot be read or parsed costs one line on stderr and gives the default.
+std::vector<CameraSpec> fromEnvironment();
+
+} // namespace WorldConfig
+
+} // namespace kivo
