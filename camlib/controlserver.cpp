@@ -126,8 +126,10 @@ std::string injectFault(const Arguments& args)
     checkControl(KivoSimInjectFault(args[0].c_str(), count, status));
     if (count == 0)
         return "fault on " + args[0] + " removed";
-    return "the next " + std::to_string(count) + (count == 1 ? " call" : " calls") + " of " +
-           args[0] + " return " + std::to_string(status);
+    if (count == 1)
+        return "the next call of " + args[0] + " returns " + std::to_string(status);
+    return "the next " + std::to_string(count) + " calls of " + args[0] + " return " +
+           std::to_string(status);
 }
 
 std::string clearFaults(const Arguments&)

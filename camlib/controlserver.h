@@ -8,7 +8,7 @@
 // Lets a person change the simulated world of a running program by hand: a
 // thread of its own listens on a Unix socket in the user's runtime directory
 // (see ControlSocket) and carries out one command per connection through the
-// control interface, e.g. "cover 4102812345".
+// control interface, e.g. "cover SIM0001280".
 class ControlServer
 {
 public:
@@ -20,12 +20,9 @@ public:
     ControlServer(const ControlServer&) = delete;
     ControlServer& operator=(const ControlServer&) = delete;
 
-    const std::string& path() const { return socketPath; }
-
+private:
     // Carries out one request line; returns the reply line without its newline.
     static std::string execute(const std::string& request);
-
-private:
     void serve();
     void answer(int client);
 
