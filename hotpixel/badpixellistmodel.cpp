@@ -1,5 +1,11 @@
 #include "badpixellistmodel.h"
 
+#include "camera.h"
+#include "camerahotpixellists.h"
+#include "driveruserlist.h"
+#include "hotpixellistbuffer.h"
+#include "hotpixeltextfile.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -48,6 +54,13 @@ private:
     int column;
     Qt::SortOrder order;
 };
+
+// The camera commands are only offered with an open camera; without one the
+// library refuses handle 0 and its status is reported.
+uint32_t handleOf(const Camera* cam)
+{
+    return cam ? cam->cameraHandle() : 0;
+}
 
 } // namespace
 
@@ -205,6 +218,28 @@ QList<Badpixel> BadpixelListModel::badpixelList() const
     return entries;
 }
 
+void BadpixelListModel::getBadpixelList(Camera* cam)
+{
+    clearBadpixelList();
+    if (!cam)
+        return;
+    const CameraHotpixelLists lists(cam->cameraHandle());
+    lists.queryMaximumUserCount(maximumUserCount);
+    lists.queryFactoryCount(factoryCount);
+    appendRows(lists.readFactoryList(factoryCount), Factory);
+    appendRows(lists.readUserList(), User);
+}
+
+void BadpixelListModel::writeBadpixelList(Camera* cam)
+{
+    // Every entry beyond the factory list counts against the camera's limit,
+    // whatever its class.
+    if (entries.size() - factoryCount > maximumUserCount)
+        throw std::runtime_error(
+            tr("Can't write more than %1 hot pixel entries.").arg(maximumUserCount).toStdString());
+    CameraHotpixelLists(handleOf(cam)).writeUserList(HotpixelListBuffer::fromUserEntries(entries));
+}
+
 void BadpixelListModel::clearUserBadpixelList()
 {
     int row = 0;
@@ -225,10 +260,49 @@ void BadpixelListModel::clearBadpixelList()
     endRemoveRows();
 }
 
+void BadpixelListModel::saveAsFile(Camera* cam, const QString& filename)
+{
+    DriverUserList(handleOf(cam)).saveAs(HotpixelListBuffer::fromUserEntries(entries), filename);
+}
+
+void BadpixelListModel::loadFromFile(Camera* cam, const QString& filename)
+{
+    clearUserBadpixelList();
+    const DriverUserList::Loaded loaded = DriverUserList(handleOf(cam)).load(filename);
+    // The file's entries stay even when the library's own list cannot be put
+    // back.
+    loaded.list.appendTo(entries, User);
+    emit layoutChanged();
+    if (loaded.restoreStatus != 0)
+        throw DriverUserList::loadFailure(loaded.restoreStatus);
+}
+
+void BadpixelListModel::exportAsFile(const QString& filename)
+{
+    HotpixelTextFile::write(filename, entries);
+}
+
+void BadpixelListModel::importFromFile(const QString& filename)
+{
+    clearUserBadpixelList();
+    entries.append(HotpixelTextFile::read(filename));
+    emit layoutChanged();
+}
+
 void BadpixelListModel::sort(int column, Qt::SortOrder order)
 {
     if (entries.isEmpty())
         return;
     std::sort(entries.begin(), entries.end(), BadpixelLess(column, order));
     emit layoutChanged();
+}
+
+void BadpixelListModel::appendRows(const HotpixelListBuffer& list, Pixelclass pixelclass)
+{
+    if (list.pairCount() == 0)
+        return;
+    const int row = entries.size();
+    beginInsertRows(QModelIndex(), row, row + list.pairCount() - 1);
+    list.appendTo(entries, pixelclass);
+    endInsertRows();
 }

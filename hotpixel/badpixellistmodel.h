@@ -9,6 +9,9 @@
 
 #include <cstdint>
 
+class Camera;
+class HotpixelListBuffer;
+
 // The program's hot pixel list: factory, user and ignored entries in one
 // table of three columns (x, y, class).
 class BadpixelListModel : public QAbstractTableModel
@@ -40,11 +43,24 @@ signals:
     void pixelAdded(int count);
 
 public slots:
+    // Fills the list with the camera's factory list, then its user list.
+    void getBadpixelList(Camera* cam);
+    // Replaces the camera's user list with the user entries.
+    void writeBadpixelList(Camera* cam);
     void clearUserBadpixelList();
     void clearBadpixelList();
+    // Binary list files, written and read by the camera library.
+    void saveAsFile(Camera* cam, const QString& filename);
+    void loadFromFile(Camera* cam, const QString& filename);
+    // Text files, one "x y class" line per entry.
+    void exportAsFile(const QString& filename);
+    void importFromFile(const QString& filename);
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+    // Appends the list's pairs as entries of one class, announced as new rows.
+    void appendRows(const HotpixelListBuffer& list, Pixelclass pixelclass);
+
     int32_t maximumUserCount = 0;
     int32_t factoryCount = 0;
     QList<Badpixel> entries;

@@ -1,0 +1,78 @@
+#include "driveruserlist.h"
+
+#include "kivo_api.h"
+
+#include <string>
+
+DriverUserList::DriverUserList(uint32_t cameraHandle)
+    : handle(cameraHandle)
+{}
+
+int32_t DriverUserList::read(HotpixelListBuffer& list) const
+{
+    if (CamHotPixel(handle, CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0) != CAM_SUCCESS) {
+        list = HotpixelListBuffer();
+        return CAM_SUCCESS;
+    }
+    int32_t count = 0;
+    const int32_t status = CamHotPixel(handle, CAM_HP_DRIVER_LIST_COUNT, &count, sizeof count);
+    if (status != CAM_SUCCESS)
+        return status;
+    list = HotpixelListBuffer::zeroed(count);
+    return CamHotPixel(handle, CAM_HP_DRIVER_LIST_GET, list.data(), list.byteSize());
+}
+
+int32_t DriverUserList::replace(HotpixelListBuffer list) const
+{
+    return CamHotPixel(handle, CAM_HP_DRIVER_LIST_SET, list.data(), list.byteSize());
+}
+
+void DriverUserList::saveAs(HotpixelListBuffer list, const QString& filename) const
+{
+    HotpixelListBuffer backup;
+    int32_t status = read(backup);
+    if (status == CAM_SUCCESS)
+        status = replace(std::move(list));
+    if (status != CAM_SUCCESS)
+        throw saveFailure(status);
+
+    const int32_t saveStatus = transferFile(CAM_HP_DRIVER_LIST_SAVE_FILE, filename);
+    const int32_t restoreStatus = replace(std::move(backup));
+    if (saveStatus != CAM_SUCCESS)
+        throw saveFailure(saveStatus);
+    if (restoreStatus != CAM_SUCCESS)
+        throw saveFailure(restoreStatus);
+}
+
+DriverUserList::Loaded DriverUserList::load(const QString& filename) const
+{
+    HotpixelListBuffer backup;
+    Loaded loaded;
+    int32_t status = read(backup);
+    if (status == CAM_SUCCESS)
+        status = transferFile(CAM_HP_DRIVER_LIST_LOAD_FILE, filename);
+    if (status == CAM_SUCCESS)
+        status = read(loaded.list);
+    if (status != CAM_SUCCESS)
+        throw loadFailure(status);
+    loaded.restoreStatus = replace(std::move(backup));
+    return loaded;
+}
+
+std::runtime_error DriverUserList::saveFailure(int32_t status)
+{
+    return std::runtime_error(tr("write to file failed with %1\n").arg(status).toStdString());
+}
+
+std::runtime_error DriverUserList::loadFailure(int32_t status)
+{
+    return std::runtime_error(tr("load from file failed with %1\n").arg(status).toStdString());
+}
+
+int32_t DriverUserList::transferFile(uint32_t command, const QString& filename) const
+{
+    // The library takes the name as NUL-terminated 16-bit characters; the
+    // size is not used for it.
+    std::u16string name = filename.toStdU16String();
+    return CamHotPixel(handle, command, name.data(), 0);
+}
