@@ -73,6 +73,8 @@ private slots:
     void autoConfig();
     void fallbackHalvesPixelclock_data();
     void fallbackHalvesPixelclock();
+    void shippedFile_data();
+    void shippedFile();
 
 private:
     void open(const char* serial, uint32_t deviceId);
@@ -381,6 +383,39 @@ void TestCameraParameters::fallbackHalvesPixelclock()
     QCOMPARE(watched.pixelclock->value, pixelclock);
     QVERIFY(near(watched.framerate->value, std::max(1.0, watched.framerate->min)));
     QCOMPARE(watched.mastergain->value, 50);
+}
+
+void TestCameraParameters::shippedFile_data()
+{
+    QTest::addColumn<QByteArray>("serial");
+    QTest::addColumn<uint>("deviceId");
+    QTest::addColumn<int>("pixelclock");
+    QTest::addColumn<double>("framerate");
+    QTest::addColumn<double>("exposure");
+
+    QTest::newRow("colour camera")
+        << QByteArray(ColourSerial) << ColourDevice << 40 << 10.0 << 40.0;
+    QTest::newRow("monochrome camera") << QByteArray("SIM0000752") << 2u << 27 << 20.0 << 25.0;
+}
+
+void TestCameraParameters::shippedFile()
+{
+    QFETCH(QByteArray, serial);
+    QFETCH(uint, deviceId);
+    QFETCH(int, pixelclock);
+    QFETCH(double, framerate);
+    QFETCH(double, exposure);
+
+    // The example next to the sources, where scripts/run.sh starts the program.
+    QVERIFY(QDir::setCurrent(QStringLiteral(SPECKWRIGHT_SOURCE_DIR)));
+    open(serial.constData(), deviceId);
+    QSignalSpy errors(camera.get(), &Camera::displayError);
+    camera->setAutoConfig();
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(watched.pixelclock->value, pixelclock);
+    QVERIFY(near(watched.framerate->value, framerate));
+    QVERIFY(near(watched.exposure->value, exposure));
+    QCOMPARE(watched.mastergain->value, 10);
 }
 
 QTEST_GUILESS_MAIN(TestCameraParameters)
