@@ -55,7 +55,7 @@ struct CameraSpec
     PixelList userList;
     PixelList unlistedHotPixels;
     // Pixel clock in MHz.
-    int pixelClockMin = 5;
+    int pixelClockMin = 4;
     int pixelClockMax = 100;
     int pixelClockInitial = 40;
     // Frame timing: each line costs width + lineOverheadClocks clocks, each

@@ -52,10 +52,11 @@ struct NoiseTables
     }
 };
 
+// Never destroyed: a frame thread may still draw while the process exits.
 const NoiseTables& noiseTables()
 {
-    static const NoiseTables tables;
-    return tables;
+    static const NoiseTables* const tables = new NoiseTables();
+    return *tables;
 }
 
 uint32_t mix(uint64_t a, uint32_t b)
@@ -136,7 +137,7 @@ void FrameRenderer::buildScene(const FrameRequest& r)
     scene.resize(rowBytes * size_t(r.height));
     // A soft response to exposure, so that the bars stay visible from short
     // exposures to the long ones of hot pixel detection.
-    const float response = float(0.15 + 0.85 * (1.0 - std::exp(-r.exposureMs / 50.0)));
+    const float response = float(0.35 + 0.65 * (1.0 - std::exp(-r.exposureMs / 25.0)));
     const float master = 1.0f + float(r.masterGain) / 100.0f;
     const std::array<float, 3> channelGain = {1.0f + float(r.redGain) / 100.0f,
                                               1.0f + float(r.greenGain) / 100.0f,

@@ -86,11 +86,12 @@ PixelList readList(const void* buffer, uint32_t size, const CameraSpec& spec)
         throw badParameter("A list of " + std::to_string(count) + " entries takes " +
                            std::to_string(size_t(count) * 4 + 2) + " bytes, not " +
                            std::to_string(size) + ".");
-    std::vector<uint16_t> words(size_t(count) * 2);
-    std::memcpy(words.data(), static_cast<const uint8_t*>(buffer) + 2, words.size() * 2);
     PixelList list(count);
-    for (size_t i = 0; i < count; ++i)
-        list[i] = {words[2 * i], words[2 * i + 1]};
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t pair[2];
+        std::memcpy(pair, static_cast<const uint8_t*>(buffer) + 2 + 4 * i, 4);
+        list[i] = {pair[0], pair[1]};
+    }
     requireOnSensor(list, spec, StatusInvalidParameter);
     return list;
 }

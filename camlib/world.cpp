@@ -322,8 +322,10 @@ void World::runFrames()
             continue;
         }
         const auto now = Clock::now();
-        if (now < due->nextDue) {
-            frameWake.wait_until(lock, due->nextDue);
+        // A copy: the session may close while this thread waits.
+        const Clock::time_point when = due->nextDue;
+        if (now < when) {
+            frameWake.wait_until(lock, when);
             continue;
         }
         // Keep the rate without bursts after a stall.
