@@ -1,12 +1,32 @@
 #pragma once
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QVector>
+
+// One parameter widget's controls laid out in a shown window, as the program
+// places them.
+template<typename Widget>
+struct ParameterRow
+{
+    ParameterRow()
+    {
+        auto* layout = new QHBoxLayout(&window);
+        layout->addWidget(widget.label);
+        layout->addWidget(widget.slider);
+        layout->addWidget(widget.spinBox);
+        window.resize(400, 40);
+        window.show();
+    }
+
+    QWidget window;
+    Widget widget;
+};
 
 namespace SliderDrag {
 

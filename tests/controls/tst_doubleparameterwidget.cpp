@@ -1,5 +1,5 @@
 #include "doubleparameterwidget.h"
-#include "sliderdrag.h"
+#include "parameterrow.h"
 
 #include <QHBoxLayout>
 #include <QLocale>
@@ -18,22 +18,7 @@ CameraParameter<double> param(double min, double max, double inc, double value)
     return p;
 }
 
-// A row laid out in a shown window, as the program places it.
-struct Row
-{
-    Row()
-    {
-        auto* layout = new QHBoxLayout(&window);
-        layout->addWidget(widget.label);
-        layout->addWidget(widget.slider);
-        layout->addWidget(widget.spinBox);
-        window.resize(400, 40);
-        window.show();
-    }
-
-    QWidget window;
-    DoubleParameterWidget widget;
-};
+using Row = ParameterRow<DoubleParameterWidget>;
 
 QList<double> reportedValues(const QSignalSpy& spy)
 {

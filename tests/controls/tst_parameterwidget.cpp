@@ -1,5 +1,5 @@
+#include "parameterrow.h"
 #include "parameterwidget.h"
-#include "sliderdrag.h"
 
 #include <QHBoxLayout>
 #include <QSignalSpy>
@@ -19,22 +19,7 @@ CameraParameter<int> param(int min, int max, int inc, int value)
     return p;
 }
 
-// A row laid out in a shown window, as the program places it.
-struct Row
-{
-    Row()
-    {
-        auto* layout = new QHBoxLayout(&window);
-        layout->addWidget(widget.label);
-        layout->addWidget(widget.slider);
-        layout->addWidget(widget.spinBox);
-        window.resize(400, 40);
-        window.show();
-    }
-
-    QWidget window;
-    ParameterWidget widget;
-};
+using Row = ParameterRow<ParameterWidget>;
 
 } // namespace
 
