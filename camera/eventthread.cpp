@@ -57,6 +57,10 @@ EventThread::~EventThread()
 {
     stop();
     wait();
+    // Reads the body's last store to the flag, which orders the end of the
+    // body before this object goes, also for the race detector, which cannot
+    // see inside QThread::wait.
+    static_cast<void>(running.load(std::memory_order_acquire));
     wakeIdPool().giveBack(wakeId);
 }
 
@@ -90,10 +94,16 @@ void EventThread::stop()
 
 void EventThread::run()
 {
-    CAM_EVENT_WAIT_RECORD record{events.data(), static_cast<uint32_t>(events.size()), 0,
+    // The body keeps its own copies: the GUI thread rewrites the members on
+    // the next initEvents, and the join inside QThread::wait is invisible to
+    // the race detector.
+    const uint32_t waitHandle = handle;
+    std::vector<uint32_t> ids = events;
+    const auto bytes = static_cast<uint32_t>(ids.size() * sizeof(uint32_t));
+    CAM_EVENT_WAIT_RECORD record{ids.data(), static_cast<uint32_t>(ids.size()), 0,
                                  CAM_EVENT_INFINITE, 0};
     while (running) {
-        if (CamEvent(handle, CAM_EVENT_WAIT, &record, sizeof record) != CAM_SUCCESS)
+        if (CamEvent(waitHandle, CAM_EVENT_WAIT, &record, sizeof record) != CAM_SUCCESS)
             continue;
         // stop() clears the flag before it signals, so the wake-up id itself
         // is never passed on.
@@ -102,6 +112,5 @@ void EventThread::run()
         emit eventhappen(record.signalled);
     }
     running = false;
-    CamEvent(handle, CAM_EVENT_DISABLE, events.data(),
-             static_cast<uint32_t>(events.size() * sizeof(uint32_t)));
+    CamEvent(waitHandle, CAM_EVENT_DISABLE, ids.data(), bytes);
 }

@@ -15,11 +15,18 @@
 
 namespace {
 
-const char* const ColourSerial = "SIM0001280";
-constexpr uint32_t ColourDevice = 1;
+// One camera with sensor 0x100 whose timing the expectations below are
+// worked out from: a line costs 1280 + 144 clocks, a frame 1024 + 40 lines,
+// the slowest frame 8e6 clocks; the pixel clock runs from 5 to 100 MHz.
+const char* const TestWorld =
+    R"({"cameras":[{"serial":"SIMPARAM","model":"Test","deviceId":1,"sensorId":"0x100",)"
+    R"("width":1280,"height":1024,"pixelClock":{"min":5,"max":100,"initial":40},)"
+    R"("timing":{"lineOverheadClocks":144,"frameOverheadLines":40,"maxFrameClocks":8000000}}]})";
+const char* const TestSerial = "SIMPARAM";
+constexpr uint32_t TestDevice = 1;
 
-// A full entry for the default colour camera (sensor 0x100).
-const char* const ColourEntry =
+// A full entry for the test camera's sensor.
+const char* const SensorEntry =
     R"(<Sensor ID="100"><Timing exposure="30" pixelclock="60" framerate="12.5"/>)"
     R"(<Gain master="20" red="10" green="0" blue="15"/></Sensor>)";
 
@@ -88,8 +95,7 @@ private:
 
 void TestCameraParameters::init()
 {
-    QCOMPARE(KivoSimLoadWorld(nullptr), 0);
-    KivoSimClearFaults();
+    QCOMPARE(KivoSimLoadWorld(TestWorld), 0);
     // cameraparameter.xml is read from the current directory.
     workDir = std::make_unique<QTemporaryDir>();
     previousDir = QDir::currentPath();
@@ -131,7 +137,7 @@ void TestCameraParameters::open(const char* serial, uint32_t deviceId)
 
 void TestCameraParameters::pixelclockAboveMaximum()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     const int max = watched.pixelclock->max;
     camera->setPixelclock(max + 500);
     QCOMPARE(watched.pixelclock->value, max);
@@ -141,7 +147,7 @@ void TestCameraParameters::pixelclockAboveMaximum()
 
 void TestCameraParameters::pixelclockBoundsFramerate()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     camera->setPixelclock(watched.pixelclock->max);
     const double fastClockMax = watched.framerate->max;
     camera->setPixelclock(watched.pixelclock->min);
@@ -161,7 +167,7 @@ void TestCameraParameters::pixelclockBoundsFramerate()
 
 void TestCameraParameters::framerateBoundsExposure()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     camera->setFramerate(watched.framerate->max);
     const double shortFrameMax = watched.exposure->max;
     QVERIFY(shortFrameMax <= 1000.0 / watched.framerate->value);
@@ -173,7 +179,7 @@ void TestCameraParameters::framerateBoundsExposure()
 
 void TestCameraParameters::sameFramerateSendsNothing()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     camera->setFramerate(10.0);
     watched.reset();
     // A pending fault shows whether the camera was asked for a frame rate.
@@ -187,7 +193,7 @@ void TestCameraParameters::sameFramerateSendsNothing()
 
 void TestCameraParameters::echoWhileBusyIsDropped()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     // A widget that answers every change with its own, stale value.
     connect(camera.get(), &Camera::pixelclockChanged, this,
             [this] { camera->setPixelclock(watched.pixelclock->min); });
@@ -216,7 +222,7 @@ void TestCameraParameters::mastergainIsClamped()
     QFETCH(int, requested);
     QFETCH(int, expected);
 
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     camera->setMastergain(requested);
     QCOMPARE(watched.mastergain->value, expected);
     QCOMPARE(CamGain(camera->cameraHandle(), CAM_GET_CURRENT, -1, -1, -1), expected);
@@ -224,7 +230,7 @@ void TestCameraParameters::mastergainIsClamped()
 
 void TestCameraParameters::relativeSetters()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     const int clockMin = watched.pixelclock->min;
     camera->setPixelclockRelative(clockMin + 35);
     QCOMPARE(watched.pixelclock->value, 35);
@@ -238,7 +244,7 @@ void TestCameraParameters::relativeSetters()
 
 void TestCameraParameters::frameTimeWithoutStepsIsSafe()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     // The failed query leaves every frame time at 1 s: one rate, no steps.
     QCOMPARE(KivoSimInjectFault("CamFrameTimeRange", 1, 5), 0);
     camera->updateFramerate();
@@ -256,7 +262,7 @@ void TestCameraParameters::frameTimeWithoutStepsIsSafe()
 
 void TestCameraParameters::updatePixelclockThrows()
 {
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     QCOMPARE(KivoSimInjectFault("CamPixelClockRange", 1, 5), 0);
     QVERIFY_EXCEPTION_THROWN(camera->updatePixelclock(), std::runtime_error);
 }
@@ -270,13 +276,13 @@ void TestCameraParameters::autoConfig_data()
     QTest::addColumn<double>("exposure");
     QTest::addColumn<int>("master");
 
-    // The one-frame-per-second set-up on the colour camera: 40 MHz halves to
+    // The one-frame-per-second set-up on the test camera: 40 MHz halves to
     // 10 MHz (5 MHz would not exceed the minimum), where 1.25 fps is slowest.
     const int fbClock = 10;
     const double fbRate = 1.25;
     const double fbExposure = 300.0;
     const int fbMaster = 50;
-    const QByteArray entry(ColourEntry);
+    const QByteArray entry(SensorEntry);
 
     QTest::newRow("missing file") << QByteArray() << true << fbClock << fbRate << fbExposure
                                   << fbMaster;
@@ -331,7 +337,7 @@ void TestCameraParameters::autoConfig()
         QVERIFY(xml.open(QIODevice::WriteOnly));
         xml.write(file);
     }
-    open(ColourSerial, ColourDevice);
+    open(TestSerial, TestDevice);
     QSignalSpy errors(camera.get(), &Camera::displayError);
 
     camera->setAutoConfig();
@@ -393,8 +399,7 @@ void TestCameraParameters::shippedFile_data()
     QTest::addColumn<double>("framerate");
     QTest::addColumn<double>("exposure");
 
-    QTest::newRow("colour camera")
-        << QByteArray(ColourSerial) << ColourDevice << 40 << 10.0 << 40.0;
+    QTest::newRow("colour camera") << QByteArray("SIM0001280") << 1u << 40 << 10.0 << 40.0;
     QTest::newRow("monochrome camera") << QByteArray("SIM0000752") << 2u << 27 << 20.0 << 25.0;
 }
 
@@ -406,7 +411,9 @@ void TestCameraParameters::shippedFile()
     QFETCH(double, framerate);
     QFETCH(double, exposure);
 
-    // The example next to the sources, where scripts/run.sh starts the program.
+    // The example next to the sources, where scripts/run.sh starts the program,
+    // for the cameras of the built-in world.
+    QCOMPARE(KivoSimLoadWorld(nullptr), 0);
     QVERIFY(QDir::setCurrent(QStringLiteral(SPECKWRIGHT_SOURCE_DIR)));
     open(serial.constData(), deviceId);
     QSignalSpy errors(camera.get(), &Camera::displayError);
