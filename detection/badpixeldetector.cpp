@@ -1,0 +1,354 @@
+#include "badpixeldetector.h"
+
+#include <algorithm>
+#include <type_traits>
+#include <utility>
+
+namespace {
+
+using Plane = BadpixelDetector::Plane;
+using PlaneSummary = BadpixelDetector::PlaneSummary;
+
+// The sum of one pixel over this many frames still fits 16 bits (257 * 255 = 65535).
+constexpr uint32_t framesPerRowSum = 257;
+
+// floor(sum / n) for the sums of n bytes, as the high half of a 16-bit product and a shift.
+// That agrees with the division on every such sum when, with m the multiplier,
+// (m * n - 2^(16 + shift)) * 255 * n < 2^(16 + shift); a multiplier below 2^16 meeting it exists
+// for every n from 2 to 185.
+class FloorDivider
+{
+public:
+    explicit FloorDivider(uint32_t n)
+    {
+        const uint64_t largestSum = 255 * uint64_t(n);
+        for (uint32_t s = 0; s < 16; ++s) {
+            const uint64_t power = uint64_t(1) << (16 + s);
+            const uint64_t m = (power + n - 1) / n;
+            if (m > 0xFFFF)
+                return;
+            if ((m * n - power) * largestSum < power) {
+                multiplier = uint16_t(m);
+                shift = uint16_t(s);
+                exact = true;
+                return;
+            }
+        }
+    }
+
+    bool isExact() const { return exact; }
+    uint16_t operator()(uint16_t sum) const
+    {
+        const auto high = uint16_t((uint32_t(sum) * multiplier) >> 16);
+        return uint16_t(high >> shift);
+    }
+
+private:
+    uint16_t multiplier = 0;
+    uint16_t shift = 0;
+    bool exact = false;
+};
+
+struct RowSummary
+{
+    uint32_t sum = 0;
+    uint32_t maximum = 0;
+
+    void note(uint32_t cell)
+    {
+        sum += cell;
+        maximum = std::max(maximum, cell);
+    }
+};
+
+// Walks a plane row beside the sums of its frame row, handing the action each cell together with
+// the sum of the cell's pixel; consecutive cells are `step` sums apart.
+template<class Action, class Step>
+class SumValueIterator final : public Plane::Iterator
+{
+public:
+    SumValueIterator(const uint16_t* sums, Step step, Action action)
+        : sum(sums)
+        , step(step)
+        , action(std::move(action))
+    {}
+
+    void visit(uint32_t& cell) override
+    {
+        action(cell, *sum);
+        sum += step;
+    }
+
+    const Action& result() const { return action; }
+
+private:
+    const uint16_t* sum;
+    Step step;
+    Action action;
+};
+
+struct CopyAction
+{
+    void operator()(uint32_t& cell, uint16_t sum) const { cell = sum; }
+};
+
+struct SumAction
+{
+    void operator()(uint32_t& cell, uint16_t sum) const { cell += sum; }
+};
+
+// Turns the sum of all frames straight into the cell: floor of the mean.
+struct MeanAction
+{
+    FloorDivider divider;
+    uint32_t cellSum = 0;
+    uint16_t largestSum = 0;
+
+    void operator()(uint32_t& cell, uint16_t sum)
+    {
+        cell = divider(sum);
+        cellSum += cell;
+        largestSum = std::max(largestSum, sum);
+    }
+
+    // Dividing keeps the order, so the largest sum gives the largest cell.
+    uint32_t largestCell() const { return divider(largestSum); }
+};
+
+// Divides cells that hold the full sum of their pixel over n frames: floor of the mean.
+class DivIterator final : public Plane::Iterator
+{
+public:
+    explicit DivIterator(uint32_t n)
+        : n(n)
+    {}
+
+    void visit(uint32_t& cell) override
+    {
+        cell /= n;
+        summary.note(cell);
+    }
+
+    RowSummary summary;
+
+private:
+    uint32_t n;
+};
+
+// Adds row y of Count frames to the sums. With Count fixed, the frame loop unrolls inside the
+// column loop, which then vectorises: each frame byte is read once and each sum updated once.
+template<size_t Count>
+void addRows(uint16_t* sums, const uchar* const* frameRows, size_t width)
+{
+    std::array<const uchar*, Count> rows;
+    std::copy_n(frameRows, Count, rows.begin());
+    for (size_t x = 0; x < width; ++x) {
+        uint32_t sum = sums[x];
+        for (const uchar* row : rows)
+            sum += row[x];
+        sums[x] = uint16_t(sum);
+    }
+}
+
+// Calls f with a pattern's column step; the steps that the patterns use become compile-time
+// constants, so that the loops along a plane row vectorise.
+template<class F>
+void withColumnStep(uint32_t step, F&& f)
+{
+    if (step == 1)
+        f(std::integral_constant<uint32_t, 1>());
+    else if (step == 2)
+        f(std::integral_constant<uint32_t, 2>());
+    else
+        f(step);
+}
+
+struct PlaneTarget
+{
+    Plane& plane;
+    const PixelPattern& pattern;
+    PlaneSummary& summary;
+
+    // The plane row that frame row y feeds, if any.
+    bool rowOf(uint32_t y, uint32_t& row) const
+    {
+        if (y < pattern.startY || (y - pattern.startY) % pattern.stepY != 0)
+            return false;
+        row = (y - pattern.startY) / pattern.stepY;
+        return row < plane.rows();
+    }
+};
+
+// Averages the frames into the planes one frame row at a time: the row of every frame is summed
+// into a row of 16-bit sums that stays in cache, and each plane row fed by it is written once.
+// For the Bayer planes a frame row feeds two planes, its even and its odd columns.
+class FrameAverager
+{
+public:
+    explicit FrameAverager(const QVector<QImage>& frames)
+        : divider(uint32_t(frames.size()))
+    {
+        for (const QImage& frame : frames) {
+            bits.push_back(frame.constBits());
+            bytesPerLine.push_back(frame.bytesPerLine());
+        }
+        rows.resize(bits.size());
+    }
+
+    void average(const std::vector<PlaneTarget>& targets)
+    {
+        uint32_t frameRows = 0;
+        size_t width = 0;
+        for (const PlaneTarget& t : targets) {
+            frameRows = std::max(frameRows, uint32_t(t.pattern.pixelY(t.plane.rows() - 1)) + 1);
+            width = std::max(width, size_t(t.pattern.pixelX(t.plane.columns() - 1)) + 1);
+            t.summary = {0, std::vector<uint32_t>(t.plane.rows())};
+        }
+        sums.resize(width);
+
+        std::vector<std::pair<const PlaneTarget*, uint32_t>> fed;
+        for (uint32_t y = 0; y < frameRows; ++y) {
+            fed.clear();
+            for (const PlaneTarget& t : targets) {
+                uint32_t row = 0;
+                if (t.rowOf(y, row))
+                    fed.emplace_back(&t, row);
+            }
+            if (fed.empty())
+                continue;
+            for (size_t i = 0; i < bits.size(); ++i)
+                rows[i] = bits[i] + ptrdiff_t(y) * bytesPerLine[i];
+            averageRow(fed);
+        }
+    }
+
+private:
+    void averageRow(const std::vector<std::pair<const PlaneTarget*, uint32_t>>& fed)
+    {
+        const auto n = uint32_t(rows.size());
+        if (n <= framesPerRowSum && divider.isExact()) {
+            sumRows(0, n);
+            for (const auto& [target, row] : fed)
+                walkSums(*target, row, MeanAction{divider}, [&](const MeanAction& done) {
+                    target->summary.cellSum += done.cellSum;
+                    target->summary.rowMaximum[row] = done.largestCell();
+                });
+            return;
+        }
+        // More frames than a 16-bit sum holds, or no exact multiplier: the cells collect the
+        // sums and are divided afterwards.
+        for (uint32_t first = 0; first < n; first += framesPerRowSum) {
+            sumRows(first, std::min(n - first, framesPerRowSum));
+            for (const auto& [target, row] : fed) {
+                if (first == 0)
+                    walkSums(*target, row, CopyAction(), [](const CopyAction&) {});
+                else
+                    walkSums(*target, row, SumAction(), [](const SumAction&) {});
+            }
+        }
+        for (const auto& [target, row] : fed) {
+            DivIterator divide(n);
+            target->plane.iterateRow(row, divide);
+            target->summary.cellSum += divide.summary.sum;
+            target->summary.rowMaximum[row] = divide.summary.maximum;
+        }
+    }
+
+    void sumRows(uint32_t first, uint32_t count)
+    {
+        std::fill(sums.begin(), sums.end(), 0);
+        const uchar* const* frameRows = rows.data() + first;
+        for (; count >= 8; count -= 8, frameRows += 8)
+            addRows<8>(sums.data(), frameRows, sums.size());
+        if (count >= 4) {
+            addRows<4>(sums.data(), frameRows, sums.size());
+            count -= 4;
+            frameRows += 4;
+        }
+        if (count >= 2) {
+            addRows<2>(sums.data(), frameRows, sums.size());
+            count -= 2;
+            frameRows += 2;
+        }
+        if (count == 1)
+            addRows<1>(sums.data(), frameRows, sums.size());
+    }
+
+    template<class Action, class Done>
+    void walkSums(const PlaneTarget& target, uint32_t row, Action action, Done done)
+    {
+        withColumnStep(target.pattern.stepX, [&](auto step) {
+            SumValueIterator<Action, decltype(step)> walk(sums.data() + target.pattern.startX, step,
+                                                          action);
+            target.plane.iterateRow(row, walk);
+            done(walk.result());
+        });
+    }
+
+    FloorDivider divider;
+    std::vector<const uchar*> bits;
+    std::vector<ptrdiff_t> bytesPerLine;
+    std::vector<const uchar*> rows;
+    std::vector<uint16_t> sums;
+};
+
+} // namespace
+
+BadpixelDetector::ErrColorMode::ErrColorMode()
+    : std::runtime_error(tr("Color mode for hot pixel detection not supported.").toStdString())
+{}
+
+BadpixelDetector::BadpixelDetector(uint32_t threshold, QObject* parent)
+    : QObject(parent)
+    , threshold(threshold)
+{}
+
+BadpixelDetector::~BadpixelDetector() = default;
+
+void BadpixelDetector::setSource(int colorMode, const QVector<QImage>* images)
+{
+    this->colorMode = colorMode;
+    this->images = images;
+}
+
+void BadpixelDetector::accumulate()
+{
+    if (!images || images->isEmpty())
+        throw std::runtime_error(tr("No images acquired for hot pixel detection.").toStdString());
+    const QImage& first = images->first();
+    if (first.format() != QImage::Format_Indexed8)
+        throw std::runtime_error(
+            tr("Image format for hot pixel detection not supported.").toStdString());
+
+    const auto width = uint32_t(first.width());
+    const auto height = uint32_t(first.height());
+    std::vector<PlaneTarget> targets;
+    switch (colorMode) {
+    case colorModeMono8:
+        monoPlane.reset();
+        monoPlane = std::make_unique<Plane>(height, width);
+        targets.push_back({*monoPlane, monoPattern, monoSummary});
+        break;
+    case colorModeBayer8:
+        for (auto& plane : bayerPlanes)
+            plane.reset();
+        for (size_t k = 0; k < bayerPlanes.size(); ++k) {
+            bayerPlanes[k] = std::make_unique<Plane>(height / 2, width / 2);
+            targets.push_back({*bayerPlanes[k], bayerPatterns[k], bayerSummaries[k]});
+        }
+        break;
+    default:
+        throw ErrColorMode();
+    }
+
+    for (const QImage& frame : *images) {
+        if (frame.width() != first.width() || frame.height() != first.height())
+            throw std::runtime_error(tr("Aqcuired images are not the same size.").toStdString());
+        // Only the first frame's format counts, but a line must hold a byte per pixel to be read.
+        if (frame.bytesPerLine() < frame.width())
+            throw std::runtime_error(
+                tr("Image format for hot pixel detection not supported.").toStdString());
+    }
+
+    FrameAverager(*images).average(targets);
+}

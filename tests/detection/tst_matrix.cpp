@@ -1,0 +1,122 @@
+#include "matrix.h"
+
+#include <QTest>
+
+#include <stdexcept>
+
+namespace {
+
+// Notes the value of every cell it visits.
+class Recorder final : public Matrix<int>::Iterator
+{
+public:
+    void visit(int& cell) override { seen << cell; }
+
+    QList<int> seen;
+};
+
+// Matrix of 2 rows and 3 columns holding 10 * row + column.
+void number(Matrix<int>& m)
+{
+    for (uint32_t y = 0; y < m.rows(); ++y)
+        for (uint32_t x = 0; x < m.columns(); ++x)
+            m(y, x) = int(10 * y + x);
+}
+
+} // namespace
+
+class TestMatrix : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void noSize_data();
+    void noSize();
+    void outOfRange_data();
+    void outOfRange();
+    void iterateVisitsRowByRow();
+    void iterateRowVisitsOneRow();
+};
+
+void TestMatrix::noSize_data()
+{
+    QTest::addColumn<uint>("rows");
+    QTest::addColumn<uint>("columns");
+
+    QTest::newRow("no rows") << 0u << 3u;
+    QTest::newRow("no columns") << 3u << 0u;
+    QTest::newRow("neither") << 0u << 0u;
+}
+
+void TestMatrix::noSize()
+{
+    QFETCH(uint, rows);
+    QFETCH(uint, columns);
+
+    try {
+        Matrix<uint32_t> m(rows, columns);
+        QFAIL("a matrix without cells was built");
+    } catch (const std::length_error& e) {
+        QCOMPARE(QString::fromLatin1(e.what()), QStringLiteral("Matrix has no size"));
+    }
+}
+
+void TestMatrix::outOfRange_data()
+{
+    QTest::addColumn<uint>("posY");
+    QTest::addColumn<uint>("posX");
+    QTest::addColumn<bool>("inside");
+
+    QTest::newRow("last cell") << 1u << 2u << true;
+    QTest::newRow("row past the end") << 2u << 0u << false;
+    QTest::newRow("column past the end") << 0u << 3u << false;
+    QTest::newRow("rows and columns swapped") << 2u << 1u << false;
+}
+
+void TestMatrix::outOfRange()
+{
+    QFETCH(uint, posY);
+    QFETCH(uint, posX);
+    QFETCH(bool, inside);
+
+    Matrix<int> m(2, 3);
+    number(m);
+    const Matrix<int>& constant = m;
+    if (inside) {
+        QCOMPARE(m(posY, posX), int(10 * posY + posX));
+        QCOMPARE(constant(posY, posX), int(10 * posY + posX));
+        return;
+    }
+    const QString text =
+        QStringLiteral("Matrix<T>::operator() (unsigned posY, unsigned poX) out of range");
+    QVERIFY_EXCEPTION_THROWN(constant(posY, posX), Matrix<int>::out_of_range);
+    try {
+        m(posY, posX) = 1;
+        QFAIL("a cell outside the matrix was written");
+    } catch (const std::out_of_range& e) {
+        QCOMPARE(QString::fromLatin1(e.what()), text);
+    }
+}
+
+void TestMatrix::iterateVisitsRowByRow()
+{
+    Matrix<int> m(2, 3);
+    number(m);
+    Recorder recorder;
+    Matrix<int>::Iterator& visitor = recorder;
+    m.iterate(visitor);
+    QCOMPARE(recorder.seen, QList<int>({0, 1, 2, 10, 11, 12}));
+}
+
+void TestMatrix::iterateRowVisitsOneRow()
+{
+    Matrix<int> m(2, 3);
+    number(m);
+    Recorder recorder;
+    m.iterateRow(1, recorder);
+    QCOMPARE(recorder.seen, QList<int>({10, 11, 12}));
+    QVERIFY_EXCEPTION_THROWN(m.iterateRow(2, recorder), Matrix<int>::out_of_range);
+}
+
+QTEST_GUILESS_MAIN(TestMatrix)
+#include "tst_matrix.moc"
