@@ -3,6 +3,7 @@
 #include "kivo_api.h"
 
 #include <string>
+#include <utility>
 
 DriverUserList::DriverUserList(uint32_t cameraHandle)
     : handle(cameraHandle)

@@ -27,21 +27,21 @@ public:
 
     explicit DriverUserList(uint32_t cameraHandle);
 
-    // Status 0 and the list; no list in the library counts as the empty one.
-    int32_t read(HotpixelListBuffer& list) const;
-    int32_t replace(HotpixelListBuffer list) const;
-
     // Writes list to the binary file through the library's list and puts the
-    // library's list back; throws saveFailure on a non-zero status.
+    // library's list back; throws "write to file failed with <status>\n".
     void saveAs(HotpixelListBuffer list, const QString& filename) const;
     // Reads the binary file's list through the library's list and puts the
     // library's list back; throws loadFailure when the file's list cannot be
-    // had. A failed restore is left to the caller, who keeps the list.
+    // had. A failed restore is left to the caller, who keeps the file's list.
     Loaded load(const QString& filename) const;
 
+    // "load from file failed with <status>\n"
     static std::runtime_error loadFailure(int32_t status);
 
 private:
+    // Status 0 and the list; no list in the library counts as the empty one.
+    int32_t read(HotpixelListBuffer& list) const;
+    int32_t replace(HotpixelListBuffer list) const;
     static std::runtime_error saveFailure(int32_t status);
     int32_t transferFile(uint32_t command, const QString& filename) const;
 

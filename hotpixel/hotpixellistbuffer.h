@@ -30,7 +30,6 @@ public:
 
     uint16_t* data() { return words.data(); }
     uint32_t byteSize() const { return static_cast<uint32_t>(2 * words.size()); }
-    const QVector<uint16_t>& toWords() const { return words; }
 
 private:
     explicit HotpixelListBuffer(int wordCount);
