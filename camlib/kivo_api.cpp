@@ -328,7 +328,13 @@ int32_t CamCurrentFps(uint32_t handle, double* fps)
 {
     return onSession(handle, "CamCurrentFps", [&](Session& s) {
         require(fps, "No place for the frame rate.");
-        *fps = s.capturing ? s.meter.fps(kivo::FpsMeter::Clock::now(), s.frameTime) : 0.0;
+        // Until two frames have come, the rate is the one the camera was set to.
+        if (!s.capturing)
+            *fps = 0.0;
+        else if (!s.meter.measuring())
+            *fps = 1.0 / s.frameTime;
+        else
+            *fps = s.meter.fps(kivo::FpsMeter::Clock::now(), s.frameTime);
         return CAM_SUCCESS;
     });
 }

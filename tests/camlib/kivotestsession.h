@@ -49,7 +49,7 @@ public:
     // signalled.
     int32_t waitEvent(uint32_t timeoutMs, uint32_t& signalled) const;
     // Waits up to timeoutMs for event 2, skipping others.
-    bool waitFrame(uint32_t timeoutMs = 2000) const;
+    bool waitFrame(uint32_t timeoutMs = 10000) const;
     // A copy of the latest frame, taken under the ring's lock.
     std::vector<uint8_t> latestFrame() const;
 

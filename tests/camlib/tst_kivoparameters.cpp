@@ -53,6 +53,7 @@ private slots:
     void colourModes_data();
     void colourModes();
     void smallerAreaRunsFaster();
+    void currentRateBeforeAndAfterCapture();
 
 private:
     TestUtils::IsolatedEnvironment environment;
@@ -242,6 +243,23 @@ void TestKivoParameters::smallerAreaRunsFaster()
     QCOMPARE(CamImageArea(h, CAM_AOI_GET_MAX_SIZE, size, sizeof size), CAM_SUCCESS);
     QCOMPARE(size[0], 1280);
     QCOMPARE(size[1], 1024);
+}
+
+void TestKivoParameters::currentRateBeforeAndAfterCapture()
+{
+    const uint32_t h = camera.handle();
+    double nominal = 0;
+    QCOMPARE(CamFrameRate(h, 12.0, &nominal), CAM_SUCCESS);
+    double fps = -1;
+    QCOMPARE(CamCurrentFps(h, &fps), CAM_SUCCESS);
+    QCOMPARE(fps, 0.0);
+    // Right after the start no rate is measured yet: the one set stands in.
+    QCOMPARE(CamStartCapture(h, 0), CAM_SUCCESS);
+    QCOMPARE(CamCurrentFps(h, &fps), CAM_SUCCESS);
+    QVERIFY2(qAbs(fps - nominal) < nominal * 0.2, QByteArray::number(fps));
+    QCOMPARE(CamStopCapture(h, 1), CAM_SUCCESS);
+    QCOMPARE(CamCurrentFps(h, &fps), CAM_SUCCESS);
+    QCOMPARE(fps, 0.0);
 }
 
 QTEST_GUILESS_MAIN(TestKivoParameters)
