@@ -23,7 +23,6 @@ enum Status : int32_t {
     StatusOutOfMemory = 14,
     StatusEepromError = 15,
     StatusHandleClosed = 16,
-    StatusNotCapturing = 17,
 };
 
 } // namespace kivo

@@ -256,7 +256,7 @@ std::vector<CameraSpec> WorldConfig::defaultWorld()
 
     CameraSpec& colour = world[0];
     colour.serial = "SIM0001280";
-    colour.model = "SimCam C1280";
+    colour.model = "Kivo Sim C1280";
     colour.sensorName = "SIM-S1280C";
     colour.cameraId = 1;
     colour.deviceId = 1;
@@ -274,7 +274,7 @@ std::vector<CameraSpec> WorldConfig::defaultWorld()
 
     CameraSpec& mono = world[1];
     mono.serial = "SIM0000752";
-    mono.model = "SimCam M752";
+    mono.model = "Kivo Sim M752";
     mono.sensorName = "SIM-S752M";
     mono.cameraId = 2;
     mono.deviceId = 2;
@@ -296,7 +296,7 @@ std::vector<CameraSpec> WorldConfig::defaultWorld()
 
     CameraSpec& busy = world[2];
     busy.serial = "SIM0001600";
-    busy.model = "SimCam C1600";
+    busy.model = "Kivo Sim C1600";
     busy.sensorName = "SIM-S1600C";
     busy.cameraId = 3;
     busy.deviceId = 3;

@@ -93,7 +93,7 @@ void TestCameraListModel::listsCameras()
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.index(0, 0).data().toUInt(), 1u);
     QCOMPARE(model.index(0, 1).data().toUInt(), 1u);
-    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("SimCam C1280"));
+    QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("Kivo Sim C1280"));
     QCOMPARE(model.index(0, 3).data().toString(), QString::fromLatin1(ColourSerial));
     QCOMPARE(status(model, 0), QStringLiteral("free"));
     QCOMPARE(status(model, 1), QStringLiteral("free"));
