@@ -90,6 +90,8 @@ private slots:
     void eventsWhileClosed();
     void unplugAndReplugOpenCamera();
     void deviceEventsWhileClosed();
+    void supportsCameraCorrection_data();
+    void supportsCameraCorrection();
     void correctionKeepsCapturing();
 
 private:
@@ -536,11 +538,37 @@ void TestCamera::deviceEventsWhileClosed()
     QCOMPARE(removedDevice.count(), 1);
 }
 
+void TestCamera::supportsCameraCorrection_data()
+{
+    QTest::addColumn<QByteArray>("serial");
+    QTest::addColumn<uint>("deviceId");
+    QTest::addColumn<bool>("queryFails");
+    QTest::addColumn<bool>("supported");
+
+    QTest::newRow("camera with a user list")
+        << QByteArray(ColourSerial) << ColourDevice << false << true;
+    QTest::newRow("camera without") << QByteArray(MonoSerial) << MonoDevice << false << false;
+    QTest::newRow("query fails") << QByteArray(ColourSerial) << ColourDevice << true << false;
+}
+
+void TestCamera::supportsCameraCorrection()
+{
+    QFETCH(QByteArray, serial);
+    QFETCH(uint, deviceId);
+    QFETCH(bool, queryFails);
+    QFETCH(bool, supported);
+
+    Camera camera;
+    openManual(camera, serial.constData(), deviceId);
+    if (queryFails)
+        QCOMPARE(KivoSimInjectFault("CamHotPixel:0x8001", 1, 5), 0);
+    QCOMPARE(camera.supportsCameraCorrection(), supported);
+}
+
 void TestCamera::correctionKeepsCapturing()
 {
     Camera camera;
     openManual(camera, ColourSerial, ColourDevice);
-    QVERIFY(camera.supportsCameraCorrection());
     int delivered = 0;
     connect(&camera, &Camera::newImage, this, [&delivered] { ++delivered; });
 
