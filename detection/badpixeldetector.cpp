@@ -1,6 +1,7 @@
 #include "badpixeldetector.h"
 
 #include <algorithm>
+#include <array>
 #include <type_traits>
 #include <utility>
 
@@ -14,8 +15,8 @@ constexpr uint32_t framesPerRowSum = 257;
 
 // floor(sum / n) for the sums of n bytes, as the high half of a 16-bit product and a shift.
 // That agrees with the division on every such sum when, with m the multiplier,
-// (m * n - 2^(16 + shift)) * 255 * n < 2^(16 + shift); a multiplier below 2^16 meeting it exists
-// for every n from 2 to 185.
+// (m * n - 2^(16 + shift)) * 255 * n < 2^(16 + shift). A multiplier below 2^16 meeting it exists
+// for every n from 2 to 185; other frame counts are divided plainly.
 class FloorDivider
 {
 public:
@@ -135,20 +136,33 @@ private:
     uint32_t n;
 };
 
-// Adds row y of Count frames to the sums. With Count fixed, the frame loop unrolls inside the
-// column loop, which then vectorises: each frame byte is read once and each sum updated once.
-template<size_t Count>
+// Sums the same row of Count frames into the sums, or adds it to them. With Count fixed the frame
+// loop unrolls inside the column loop, which vectorises: one pass over the sums per 16 frames.
+template<size_t Count, bool First>
 void addRows(uint16_t* sums, const uchar* const* frameRows, size_t width)
 {
     std::array<const uchar*, Count> rows;
     std::copy_n(frameRows, Count, rows.begin());
     for (size_t x = 0; x < width; ++x) {
-        uint32_t sum = sums[x];
+        uint32_t sum = First ? 0 : sums[x];
         for (const uchar* row : rows)
             sum += row[x];
         sums[x] = uint16_t(sum);
     }
 }
+
+constexpr size_t framesPerPass = 16;
+using AddRows = void (*)(uint16_t*, const uchar* const*, size_t);
+
+template<bool First, size_t... Counts>
+constexpr std::array<AddRows, sizeof...(Counts)> addRowsFor(std::index_sequence<Counts...>)
+{
+    return {&addRows<Counts + 1, First>...};
+}
+
+// Entry k sums or adds k + 1 frames.
+constexpr auto sumRowsOf = addRowsFor<true>(std::make_index_sequence<framesPerPass>());
+constexpr auto addRowsOf = addRowsFor<false>(std::make_index_sequence<framesPerPass>());
 
 // Calls f with a pattern's column step; the steps that the patterns use become compile-time
 // constants, so that the loops along a plane row vectorise.
@@ -256,22 +270,12 @@ private:
 
     void sumRows(uint32_t first, uint32_t count)
     {
-        std::fill(sums.begin(), sums.end(), 0);
         const uchar* const* frameRows = rows.data() + first;
-        for (; count >= 8; count -= 8, frameRows += 8)
-            addRows<8>(sums.data(), frameRows, sums.size());
-        if (count >= 4) {
-            addRows<4>(sums.data(), frameRows, sums.size());
-            count -= 4;
-            frameRows += 4;
+        for (uint32_t done = 0; done < count; done += framesPerPass) {
+            const size_t pass = std::min<size_t>(count - done, framesPerPass);
+            const auto& add = done == 0 ? sumRowsOf : addRowsOf;
+            add[pass - 1](sums.data(), frameRows + done, sums.size());
         }
-        if (count >= 2) {
-            addRows<2>(sums.data(), frameRows, sums.size());
-            count -= 2;
-            frameRows += 2;
-        }
-        if (count == 1)
-            addRows<1>(sums.data(), frameRows, sums.size());
     }
 
     template<class Action, class Done>
