@@ -84,11 +84,18 @@ CameraListModel::CameraListModel(int interval, QObject* parent)
     : QAbstractTableModel(parent)
     , headers{tr("Cam"), tr("Dev"), tr("Model"), tr("SerNo"), tr("Status")}
 {
-    if (connect(&timer, &QTimer::timeout, this, &CameraListModel::refreshOnTimer))
+    if (connect(&timer, &QTimer::timeout, this, &CameraListModel::refresh))
         timer.start(interval);
 }
 
 CameraListModel::~CameraListModel() = default;
+
+CameraEntry CameraListModel::entryAt(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return CameraEntry();
+    return *rows[size_t(row)];
+}
 
 int CameraListModel::rowCount(const QModelIndex& parent) const
 {
@@ -248,7 +255,7 @@ void CameraListModel::updateList()
     emit rowToSelect(0);
 }
 
-void CameraListModel::refreshOnTimer()
+void CameraListModel::refresh()
 {
     try {
         updateList();

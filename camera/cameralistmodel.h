@@ -29,6 +29,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // A copy of the row's entry; an empty entry for a row outside the list.
+    CameraEntry entryAt(int row) const;
+
     // "free", "opened" or "in use".
     static QString statusText(const CameraEntry& entry);
 
@@ -46,9 +49,9 @@ public slots:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     // Throws std::runtime_error with the message to show.
     void updateList();
-
-private slots:
-    void refreshOnTimer();
+    // updateList for callers that cannot handle a failure (the poll timer,
+    // device events): a failure is reported by errorOccurred instead.
+    void refresh();
 
 private:
     std::vector<std::unique_ptr<CameraEntry>> rows;

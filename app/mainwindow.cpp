@@ -1,0 +1,924 @@
+#include "mainwindow.h"
+
+#include "detectiondialogue.h"
+#include "dialog_about.h"
+#include "displaywidget.h"
+#include "hotpixeldetector.h"
+#include "magnifier.h"
+#include "magnifiercontrol.h"
+#include "mainwindowform.h"
+#include "modalrunner.h"
+#include "parameterblockwidget.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int statusInterval = 1500;
+constexpr int messageDuration = 2000;
+constexpr int openFailureDuration = 5000;
+
+constexpr int framesPerDetection = 10;
+constexpr int progressPerFrame = 10;
+constexpr uchar brightByte = 100;
+constexpr int brightLimit = 5000;
+
+QString errorText(const std::exception& error)
+{
+    return QString::fromLocal8Bit(error.what());
+}
+
+// True when more than brightLimit bytes of the frame are brighter than
+// brightByte: the sensor is not covered, or the threshold would find noise.
+bool tooBright(const QImage& frame)
+{
+    const uchar* bytes = frame.constBits();
+    const qsizetype size = frame.sizeInBytes();
+    int bright = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        bright += bytes[i] > brightByte;
+        if (bright > brightLimit)
+            return true;
+    }
+    return false;
+}
+
+// Scrolls so that coordinate lands in view; the bar's range is split into one
+// step per image line shown at the integer zoom.
+void scrollTowards(QScrollBar* bar, int labelExtent, int zoomFactor, int coordinate)
+{
+    if (bar->maximum() == 0 || zoomFactor == 0)
+        return;
+    const int lines = labelExtent / zoomFactor;
+    if (lines == 0)
+        return;
+    bar->setValue(coordinate * (bar->maximum() / lines));
+}
+
+QDockWidget* replaceDock(QDockWidget* old, const QString& title, const QString& objectName,
+                         QWidget* parent)
+{
+    delete old;
+    auto* dock = new QDockWidget(title, parent);
+    dock->setObjectName(objectName);
+    return dock;
+}
+
+void setUpTableView(QTableView* view)
+{
+    view->setSortingEnabled(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Low enough that all four docks fit beside the 800 x 600 first-start window.
+    view->setMinimumHeight(48);
+    QHeaderView* vertical = view->verticalHeader();
+    vertical->setDefaultSectionSize(vertical->minimumSectionSize());
+    vertical->hide();
+    QHeaderView* horizontal = view->horizontalHeader();
+    horizontal->setSortIndicatorShown(false);
+    horizontal->setHighlightSections(false);
+    horizontal->setStretchLastSection(true);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<MainWindowForm>())
+    , cameraListModel(1000, nullptr)
+    , modalRunner(std::make_unique<ModalRunner>())
+{
+    ui->setupUi(this);
+    setWindowTitle(tr("Kivo Speckwright"));
+    setWindowIcon(QIcon(QStringLiteral(":/res/main.ico")));
+    ui->centralWidget->layout()->setContentsMargins(0, 0, 0, 0);
+
+    cameraSelectionModel = std::make_unique<QItemSelectionModel>(&cameraListModel);
+    badpixelSelectionModel = std::make_unique<QItemSelectionModel>(&badpixelListModel);
+    ui->display->setSelectionModel(badpixelSelectionModel.get());
+    ui->display->setListModel(&badpixelListModel);
+
+    createActions();
+    createMenus();
+    createConnections();
+    readSettings();
+
+    cameraListDock->raise();
+    cameraListModel.refresh();
+    ui->display->imageLabel->hide();
+}
+
+MainWindow::~MainWindow()
+{
+    writeSettings();
+    // The camera and the docks outlive the form below; they must not call
+    // back into a window that is being torn down.
+    disconnect(&camera, nullptr, this, nullptr);
+    if (magnifierDock)
+        disconnect(magnifierDock, nullptr, this, nullptr);
+    cameraSelectionModel.reset();
+    badpixelSelectionModel.reset();
+    ui.reset();
+}
+
+void MainWindow::setModalRunner(std::unique_ptr<ModalRunner> runner)
+{
+    modalRunner = std::move(runner);
+}
+
+// --- Construction -------------------------------------------------------
+
+void MainWindow::createActions()
+{
+    ui->mainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+
+    auto action = [this](const QString& text, const char* icon, bool enabled) {
+        auto* created = icon ? new QAction(QIcon(QString::fromLatin1(icon)), text, this)
+                             : new QAction(text, this);
+        created->setEnabled(enabled);
+        return created;
+    };
+    auto checkable = [&action](const QString& text, const char* icon, bool checked) {
+        QAction* created = action(text, icon, true);
+        created->setCheckable(true);
+        created->setChecked(checked);
+        return created;
+    };
+
+    openCameraAction = action(tr("&Open camera"), ":/res/openplay.png", false);
+    closeCameraAction = action(tr("&Close camera"), ":/res/camclose.png", false);
+    saveListAction = action(tr("&Save hot pixel list"), ":/res/writeList.png", false);
+    loadListAction = action(tr("&Load hot pixel list"), ":/res/openList.png", false);
+    highlightAction = checkable(tr("&Highlight"), ":/res/highlight.png", true);
+    writeAction = action(tr("&Write hot pixel"), ":/res/writeBadpixel.png", false);
+    correctionAction = checkable(tr("Hot pixel correction"), ":/res/badpixelCorrection.png", false);
+    correctionAction->setEnabled(false);
+    addBadpixelAction = action(tr("&Add hot pixel"), ":/res/addBadpixel.png", false);
+    addBadpixelAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_A));
+    deleteBadpixelAction = action(tr("&Delete hot pixel"), ":/res/deleteBadpixel.png", false);
+    deleteBadpixelAction->setShortcut(QKeySequence(Qt::Key_Delete));
+    clearUserAction = action(tr("Clear user hot pixel"), nullptr, true);
+    detectAction = action(tr("Detec&t hot pixel"), ":/res/detectBadpixel.png", false);
+    zoom1to1Action = checkable(tr("1:1"), nullptr, true);
+    zoom2to1Action = checkable(tr("2:1"), nullptr, false);
+    zoom4to1Action = checkable(tr("4:1"), nullptr, false);
+    zoom1to2Action = checkable(tr("1:2"), nullptr, false);
+    zoom1to4Action = checkable(tr("1:4"), nullptr, false);
+    zoomFitAction = checkable(tr("To fit"), nullptr, false);
+    zoomFitAction->setVisible(false);
+    zoomFitAction->setEnabled(false);
+    zoomAction = action(zoom1to1Action->text(), ":/res/zoom.png", false);
+    usageAction = action(tr("&Usage"), ":/res/help.png", true);
+    aboutAction = action(tr("&About..."), ":/res/information.png", true);
+
+    zoomMenu = new QMenu(this);
+    zoomMenu->addActions({zoom1to4Action, zoom1to2Action, zoom1to1Action, zoom2to1Action,
+                          zoom4to1Action, zoomFitAction});
+    zoomAction->setMenu(zoomMenu);
+
+    statusTimer = new QTimer(this);
+}
+
+void MainWindow::createMenus()
+{
+    createCameraListDock();
+    createBadpixelListDock();
+    createMagnifierDock();
+    createCameraSliderDock();
+    tabifyDockWidget(cameraListDock, badpixelListDock);
+
+    QToolBar* toolBar = ui->mainToolBar;
+    toolBar->addAction(openCameraAction);
+    toolBar->addAction(closeCameraAction);
+    toolBar->addSeparator();
+    toolBar->addActions(
+        {correctionAction, detectAction, writeAction, addBadpixelAction, deleteBadpixelAction});
+    toolBar->addSeparator();
+    toolBar->addAction(highlightAction);
+    toolBar->addAction(zoomAction);
+
+    auto statusLabel = [this](const char* name, int minimumWidth) {
+        auto* label = new QLabel(ui->statusBar);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setMinimumWidth(minimumWidth);
+        return label;
+    };
+    xLabel = statusLabel("xLabel", 44);
+    yLabel = statusLabel("yLabel", 44);
+    userCountLabel = statusLabel("userCountLabel", 40);
+    factoryCountLabel = statusLabel("factoryCountLabel", 40);
+    framesLabel = statusLabel("framesLabel", 64);
+    failedLabel = statusLabel("failedLabel", 64);
+    fpsLabel = statusLabel("fpsLabel", 72);
+    for (QLabel* label :
+         {userCountLabel, factoryCountLabel, xLabel, yLabel, framesLabel, failedLabel, fpsLabel})
+        ui->statusBar->addPermanentWidget(label, 0);
+
+    fileMenu = new QMenu(tr("&File"), ui->menuBar);
+    exportListAction = new QAction(QIcon(QStringLiteral(":/res/exportList.png")),
+                                   tr("&Export hot pixel list"), fileMenu);
+    importListAction = new QAction(QIcon(QStringLiteral(":/res/importList.png")),
+                                   tr("&Import hot pixel list"), fileMenu);
+    exitAction = new QAction(QIcon(QStringLiteral(":/res/exit.png")), tr("E&xit"), fileMenu);
+    connect(exportListAction, &QAction::triggered, this, &MainWindow::exportBadpixelList);
+    connect(importListAction, &QAction::triggered, this, &MainWindow::importBadpixelList);
+    connect(exitAction, &QAction::triggered, this, &MainWindow::close);
+    fileMenu->addActions({openCameraAction, closeCameraAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({saveListAction, loadListAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({exportListAction, importListAction});
+    fileMenu->addSeparator();
+    fileMenu->addAction(exitAction);
+
+    viewMenu = new QMenu(tr("&View"), ui->menuBar);
+    connect(viewMenu, &QMenu::aboutToShow, this, &MainWindow::onMenuShow);
+    auto viewAction = [this](const char* icon, const QString& text, void (MainWindow::*slot)()) {
+        auto* created = new QAction(QIcon(QString::fromLatin1(icon)), text, viewMenu);
+        created->setCheckable(true);
+        connect(created, &QAction::triggered, this, slot);
+        viewMenu->addAction(created);
+        return created;
+    };
+    showCameraListAction = viewAction(":/res/cameraList.png", tr("Camera list"),
+                                      &MainWindow::onShowHideCameraListDock);
+    showBadpixelListAction = viewAction(":/res/badpixelList.png", tr("Hot pixel list"),
+                                        &MainWindow::onShowHideBadpixelListDock);
+    showMagnifierAction =
+        viewAction(":/res/window_view.png", tr("Magnifier"), &MainWindow::onShowHideMagnifierDock);
+    showCameraPropertiesAction = viewAction(":/res/cameraproperties.png", tr("Camera properties"),
+                                            &MainWindow::onShowHideCameraSliderDock);
+    viewMenu->addSeparator();
+    viewMenu->addAction(highlightAction);
+
+    helpMenu = new QMenu(tr("&Help"), ui->menuBar);
+    helpMenu->addAction(usageAction);
+    helpMenu->addSeparator();
+    helpMenu->addAction(aboutAction);
+
+    ui->menuBar->addMenu(fileMenu);
+    ui->menuBar->addMenu(viewMenu);
+    ui->menuBar->addMenu(helpMenu);
+}
+
+void MainWindow::createConnections()
+{
+    DisplayWidget* display = ui->display;
+
+    connect(openCameraAction, &QAction::triggered, this, &MainWindow::openCamera);
+    connect(closeCameraAction, &QAction::triggered, this, &MainWindow::closeCamera);
+    connect(saveListAction, &QAction::triggered, this, &MainWindow::saveBadpixelList);
+    connect(loadListAction, &QAction::triggered, this, &MainWindow::loadBadpixelList);
+    connect(highlightAction, &QAction::toggled, display, &DisplayWidget::setHighlight);
+    connect(writeAction, &QAction::triggered, this, &MainWindow::writeBadpixelList);
+    connect(addBadpixelAction, &QAction::triggered, this, &MainWindow::addNewBadpixel);
+    connect(deleteBadpixelAction, &QAction::triggered, this, &MainWindow::deleteBadpixel);
+    connect(clearUserAction, &QAction::triggered, this, &MainWindow::clearBadpixel);
+    connect(detectAction, &QAction::triggered, this, &MainWindow::openDetectDialog);
+    connect(zoomMenu, &QMenu::triggered, this, &MainWindow::onZoomChanged);
+    connect(usageAction, &QAction::triggered, this, &MainWindow::openHelpUsageWindow);
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::openHelpAboutWindow);
+    connect(correctionAction, &QAction::triggered, this, &MainWindow::onHotpixelCorrection);
+
+    connect(&camera, &Camera::cameraOpened, &cameraListModel, &CameraListModel::setOpenCamera);
+    connect(&camera, &Camera::cameraOpened, &badpixelListModel,
+            &BadpixelListModel::getBadpixelList);
+    connect(&camera, &Camera::cameraOpened, this, &MainWindow::onCameraOpened);
+    connect(&camera, &Camera::cameraOpened, &cameraListModel, &CameraListModel::refresh);
+    connect(&camera, &Camera::cameraClosed, &cameraListModel, &CameraListModel::clearOpenCamera);
+    connect(&camera, &Camera::cameraClosed, &cameraListModel, &CameraListModel::refresh);
+    connect(&camera, &Camera::cameraClosed, &badpixelListModel,
+            &BadpixelListModel::clearBadpixelList);
+    connect(&camera, &Camera::cameraClosed, this, &MainWindow::onCameraClosed);
+    connect(&camera, &Camera::newImage, this, &MainWindow::newImage);
+    connect(&camera, &Camera::displayError, ui->statusBar, &QStatusBar::showMessage);
+    connect(&camera, &Camera::cameraNewDevice, &cameraListModel, &CameraListModel::refresh);
+    connect(&camera, &Camera::cameraRemovedDevice, &cameraListModel, &CameraListModel::refresh);
+    connect(&camera, &Camera::cameraRemoved, this, &MainWindow::onCameraDisconnect);
+    connect(&camera, &Camera::cameraReconnect, this, &MainWindow::onCameraReconnect);
+    connect(&cameraListModel, &CameraListModel::somethingChanged, this,
+            &MainWindow::updateCameraActions);
+    connect(&cameraListModel, &CameraListModel::rowToSelect, this, &MainWindow::onSelectCameraRow);
+    connect(cameraSelectionModel.get(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::updateCameraActions);
+    connect(badpixelSelectionModel.get(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::updateSelection);
+    connect(&badpixelListModel, &BadpixelListModel::dataChanged, this, &MainWindow::setSelection);
+    connect(display, &DisplayWidget::positionClicked, this, &MainWindow::setMagnifierPosition);
+    connect(display, &DisplayWidget::scaleChanged, this,
+            [this](double scale) { updateScaleFactor(int(scale)); });
+    connect(this, &MainWindow::magnifierPositionChanged, this, &MainWindow::updateStatusPosition);
+    connect(this, &MainWindow::magnifierPositionChanged, display,
+            &DisplayWidget::updateMagnifierPosition);
+    connect(statusTimer, &QTimer::timeout, this, &MainWindow::updateStatus);
+
+    // A failed refresh of the camera list (poll, device event or sort) is
+    // reported here instead of ending the program.
+    connect(
+        &cameraListModel, &CameraListModel::errorOccurred, this,
+        [this](const QString& message) { ui->statusBar->showMessage(message, messageDuration); });
+}
+
+void MainWindow::readSettings()
+{
+    QSettings settings(QStringLiteral("Talvane"), QStringLiteral("Kivo"));
+    settings.beginGroup(QStringLiteral("Speckwright"));
+    settings.beginGroup(QStringLiteral("mainWindow"));
+    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    restoreState(settings.value(QStringLiteral("state")).toByteArray(), 0);
+    settings.endGroup();
+    settings.endGroup();
+}
+
+void MainWindow::writeSettings()
+{
+    QSettings settings(QStringLiteral("Talvane"), QStringLiteral("Kivo"));
+    settings.beginGroup(QStringLiteral("Speckwright"));
+    settings.beginGroup(QStringLiteral("mainWindow"));
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("state"), saveState(0));
+    settings.endGroup();
+    settings.endGroup();
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (magnifierControl)
+        magnifierControl->magnifier->keyPressEvent(event);
+    else
+        event->ignore();
+}
+
+// --- Docks ---------------------------------------------------------------
+
+void MainWindow::createCameraListDock()
+{
+    cameraListDock =
+        replaceDock(cameraListDock, tr("Camera list"), QStringLiteral("CameraListDock"), this);
+    cameraListDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    cameraListView = new QTableView(cameraListDock);
+    cameraListView->setModel(&cameraListModel);
+    cameraListView->setSelectionModel(cameraSelectionModel.get());
+    setUpTableView(cameraListView);
+    cameraListView->resizeColumnsToContents();
+    connect(cameraListView, &QTableView::customContextMenuRequested, this,
+            &MainWindow::showCameraListContextMenu);
+    connect(cameraListView, &QTableView::doubleClicked, this, &MainWindow::openCamera);
+    cameraListDock->setWidget(cameraListView);
+    addDockWidget(Qt::LeftDockWidgetArea, cameraListDock);
+}
+
+void MainWindow::createBadpixelListDock()
+{
+    badpixelListDock = replaceDock(badpixelListDock, tr("Hot pixel list"),
+                                   QStringLiteral("BadpixelListDock"), this);
+    badpixelListDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    badpixelListView = new QTableView(badpixelListDock);
+    badpixelListView->setModel(&badpixelListModel);
+    badpixelListView->setItemDelegateForColumn(2, &pixelclassDelegate);
+    badpixelListView->setSelectionModel(badpixelSelectionModel.get());
+    setUpTableView(badpixelListView);
+    badpixelListView->horizontalHeader()->setDefaultSectionSize(40);
+    connect(badpixelListView, &QTableView::customContextMenuRequested, this,
+            &MainWindow::showBadpixelListContextMenu);
+    badpixelListDock->setWidget(badpixelListView);
+    addDockWidget(Qt::LeftDockWidgetArea, badpixelListDock);
+}
+
+void MainWindow::createMagnifierDock()
+{
+    magnifierDock =
+        replaceDock(magnifierDock, tr("Magnifier"), QStringLiteral("MagnifierDock"), this);
+    magnifierDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    magnifierControl = new MagnifierControl(magnifierDock);
+    magnifierDock->setWidget(magnifierControl);
+    Magnifier* magnifier = magnifierControl->magnifier;
+    connect(magnifierDock, &QObject::destroyed, this, &MainWindow::clearMagnifier);
+    connect(this, &MainWindow::magnifierPositionChanged, magnifier, &Magnifier::setPosition);
+    connect(magnifier, &Magnifier::changePosition, this, &MainWindow::setMagnifierPosition);
+    addDockWidget(Qt::LeftDockWidgetArea, magnifierDock);
+    if (camera.isOpen())
+        magnifier->setPosition(magnifierPosition);
+}
+
+void MainWindow::createCameraSliderDock()
+{
+    cameraSliderDock = replaceDock(cameraSliderDock, tr("Camera properties"),
+                                   QStringLiteral("CameraSliderDock"), nullptr);
+    auto* block = new ParameterBlockWidget(cameraSliderDock);
+    cameraSliderDock->setWidget(block);
+
+    connect(block->framerateWidget, &DoubleParameterWidget::valueChanged, &camera,
+            &Camera::setFramerate);
+    connect(&camera, &Camera::framerateChanged, block->framerateWidget,
+            &DoubleParameterWidget::setParam);
+    connect(block->exposureWidget, &DoubleParameterWidget::valueChanged, &camera,
+            &Camera::setExposure);
+    connect(&camera, &Camera::exposureChanged, block->exposureWidget,
+            &DoubleParameterWidget::setParam);
+    connect(block->mastergainWidget, &ParameterWidget::valueChanged, &camera,
+            &Camera::setMastergain);
+    connect(&camera, &Camera::mastergainChanged, block->mastergainWidget,
+            &ParameterWidget::setParam);
+    connect(this, &MainWindow::cameraOpened, block, &ParameterBlockWidget::setEnabled);
+    block->setEnabled(false);
+
+    addDockWidget(Qt::LeftDockWidgetArea, cameraSliderDock);
+}
+
+void MainWindow::clearMagnifier()
+{
+    magnifierControl = nullptr;
+}
+
+void MainWindow::onShowHideCameraListDock()
+{
+    cameraListDock->setVisible(cameraListDock->isHidden());
+}
+
+void MainWindow::onShowHideBadpixelListDock()
+{
+    badpixelListDock->setVisible(badpixelListDock->isHidden());
+}
+
+void MainWindow::onShowHideMagnifierDock()
+{
+    magnifierDock->setVisible(magnifierDock->isHidden());
+}
+
+void MainWindow::onShowHideCameraSliderDock()
+{
+    cameraSliderDock->setVisible(cameraSliderDock->isHidden());
+}
+
+void MainWindow::onMenuShow()
+{
+    showCameraListAction->setChecked(cameraListDock->isVisible());
+    showBadpixelListAction->setChecked(badpixelListDock->isVisible());
+    showMagnifierAction->setChecked(magnifierDock->isVisible());
+    showCameraPropertiesAction->setChecked(cameraSliderDock->isVisible());
+}
+
+void MainWindow::showCameraListContextMenu(QPoint)
+{
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addActions({openCameraAction, closeCameraAction});
+    menu->popup(QCursor::pos());
+}
+
+void MainWindow::showBadpixelListContextMenu(QPoint)
+{
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(addBadpixelAction);
+    if (badpixelSelectionModel->hasSelection() &&
+        badpixelSelectionModel->selectedIndexes().first().isValid())
+        menu->addAction(deleteBadpixelAction);
+    if (badpixelListModel.rowCount() > 0)
+        menu->addAction(clearUserAction);
+    menu->popup(QCursor::pos());
+}
+
+// --- Camera list and actions ----------------------------------------------
+
+CameraEntry MainWindow::selectedCameraEntry() const
+{
+    const QItemSelectionModel* selection = cameraListView->selectionModel();
+    if (selection && selection->hasSelection()) {
+        const QModelIndex index = selection->selectedIndexes().first();
+        if (index.isValid())
+            return cameraListModel.entryAt(index.row());
+    }
+    return CameraEntry();
+}
+
+void MainWindow::updateCameraActions()
+{
+    const CameraEntry entry = selectedCameraEntry();
+    openCameraAction->setEnabled(entry.inUse == 0 && !entry.serial.isEmpty());
+    for (QAction* action : {closeCameraAction, saveListAction, loadListAction, correctionAction,
+                            detectAction, addBadpixelAction, writeAction, zoomAction})
+        action->setEnabled(entry.opened);
+}
+
+void MainWindow::onSelectCameraRow(int row)
+{
+    if (!cameraListView->selectionModel()->hasSelection())
+        cameraListView->selectRow(row);
+}
+
+void MainWindow::onCameraOpened(Camera*)
+{
+    emit cameraOpened(true);
+}
+
+void MainWindow::onCameraClosed()
+{
+    emit cameraOpened(false);
+}
+
+// --- Camera commands and live status --------------------------------------
+
+void MainWindow::openCamera()
+{
+    const CameraEntry entry = selectedCameraEntry();
+    if (entry == CameraEntry() || entry.inUse != 0)
+        return;
+
+    try {
+        camera.open(entry.deviceId);
+        camera.setBadPixelCorrection(correctionAction->isChecked());
+        onZoomChanged(zoom1to1Action);
+        camera.setAutoConfig();
+        ui->display->clear();
+        ui->display->setHighlight(highlightAction->isChecked());
+        ui->display->imageLabel->show();
+        statusTimer->start(statusInterval);
+    } catch (const std::exception& error) {
+        ui->statusBar->showMessage(errorText(error), openFailureDuration);
+    }
+
+    setMagnifierPosition(QPoint(0, 0));
+    const bool inCameraStorage = camera.supportsCameraCorrection();
+    writeAction->setEnabled(inCameraStorage);
+    if (!inCameraStorage)
+        showMessage(QMessageBox::Warning, this, tr("Please note!"),
+                    tr("This camera only supports software correction and therefore can't save "
+                       "inside the camera memory."));
+}
+
+void MainWindow::closeCamera()
+{
+    const CameraEntry entry = selectedCameraEntry();
+    if (entry == CameraEntry() || entry.serial != camera.serialNumber())
+        return;
+
+    camera.close();
+    statusTimer->stop();
+    ui->display->clear();
+    ui->display->imageLabel->hide();
+    if (magnifierControl)
+        magnifierControl->magnifier->clear();
+    setMagnifierPosition(QPoint(0, 0));
+    framesLabel->setText(QStringLiteral("Frames: 0"));
+    failedLabel->setText(QStringLiteral("Failed: 0"));
+    fpsLabel->setText(QStringLiteral("FPS: 0"));
+}
+
+void MainWindow::onCameraDisconnect()
+{
+    ui->display->imageLabel->hide();
+    QImage blank;
+    newImage(blank);
+}
+
+void MainWindow::onCameraReconnect()
+{
+    cameraListModel.refresh();
+    const QAbstractItemModel* model = cameraListView->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->index(row, 4).data().toString() == QLatin1String("in use"))
+            cameraListView->selectRow(row);
+    }
+    ui->display->imageLabel->show();
+}
+
+void MainWindow::newImage(QImage& image)
+{
+    if (magnifierControl)
+        magnifierControl->magnifier->setImage(image);
+    ui->display->setImage(image);
+    if (detecting)
+        collectDetectionFrame(image);
+}
+
+void MainWindow::updateStatus()
+{
+    const QList<Badpixel> entries = badpixelListModel.badpixelList();
+    const auto users = std::count_if(entries.cbegin(), entries.cend(),
+                                     [](const Badpixel& entry) { return entry.isUser(); });
+    factoryCountLabel->setText(QStringLiteral("F: %1").arg(entries.size() - users));
+    userCountLabel->setText(QStringLiteral("U: %1").arg(users));
+    framesLabel->setText(QStringLiteral("Frames: %1").arg(camera.frameCount()));
+    failedLabel->setText(QStringLiteral("Failed: %1").arg(camera.failCount()));
+    fpsLabel->setText(QStringLiteral("FPS: ") +
+                      QString::number(camera.measuredFramerate(), 'f', 2));
+}
+
+void MainWindow::setMagnifierPosition(QPoint position)
+{
+    const QSize sensor = camera.sensorSize();
+    magnifierPosition = QPoint(std::max(position.x(), 0), std::max(position.y(), 0));
+    if (magnifierPosition.x() >= sensor.width())
+        magnifierPosition.setX(sensor.width() - 1);
+    if (magnifierPosition.y() >= sensor.height())
+        magnifierPosition.setY(sensor.height() - 1);
+
+    const QModelIndex index =
+        badpixelListModel.findBadpixel(magnifierPosition.x(), magnifierPosition.y(), 1);
+    if (index.isValid())
+        badpixelSelectionModel->select(index, QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+    else
+        badpixelSelectionModel->select(QModelIndex(), QItemSelectionModel::Clear);
+
+    emit magnifierPositionChanged(magnifierPosition);
+}
+
+void MainWindow::updateStatusPosition(QPoint position)
+{
+    xLabel->setText(QStringLiteral("x: %1").arg(position.x()));
+    yLabel->setText(QStringLiteral("y: %1").arg(position.y()));
+}
+
+void MainWindow::onZoomChanged(QAction* act)
+{
+    struct Zoom
+    {
+        QAction* action;
+        double scale;
+        int factor;
+    };
+    const Zoom zooms[] = {{zoom1to1Action, 1.0, 1},  {zoom2to1Action, 2.0, 2},
+                          {zoom4to1Action, 4.0, 4},  {zoom1to2Action, 0.5, 1},
+                          {zoom1to4Action, 0.25, 1}, {zoomFitAction, 0.0, 0}};
+    for (const Zoom& zoom : zooms)
+        zoom.action->setChecked(false);
+    for (const Zoom& zoom : zooms) {
+        if (zoom.action != act)
+            continue;
+        zoomAction->setText(act->text());
+        act->setChecked(true);
+        ui->display->setScale(zoom.scale);
+        zoomFactor = zoom.factor;
+    }
+}
+
+void MainWindow::updateScaleFactor(int scale)
+{
+    zoomFactor = scale;
+    QAction* zoom = scale == 1 ? zoom1to1Action : scale == 2 ? zoom2to1Action : nullptr;
+    if (!zoom)
+        return;
+    onZoomChanged(zoom);
+    ui->statusBar->showMessage(tr("The image is too big and will be resized"), messageDuration);
+}
+
+// --- Hot pixel list commands ----------------------------------------------
+
+void MainWindow::showMessage(QMessageBox::Icon icon, QWidget* parent, const QString& title,
+                             const QString& text)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    modalRunner->exec(box);
+}
+
+void MainWindow::runFileCommand(FileChooser chooser, const QString& caption, const QString& filter,
+                                const std::function<void(const QString&)>& operation)
+{
+    const QString name = (modalRunner.get()->*chooser)(this, caption, QDir::homePath(), filter);
+    if (name.isEmpty())
+        return;
+    try {
+        operation(name);
+    } catch (const std::exception& error) {
+        showMessage(QMessageBox::Critical, nullptr, QString(), tr(error.what()));
+    }
+}
+
+void MainWindow::saveBadpixelList()
+{
+    runFileCommand(&ModalRunner::getSaveFileName, tr("Save hot pixel list"),
+                   tr("Binary files (*.bin)"),
+                   [this](const QString& name) { badpixelListModel.saveAsFile(&camera, name); });
+}
+
+void MainWindow::loadBadpixelList()
+{
+    runFileCommand(&ModalRunner::getOpenFileName, tr("Open hot pixel list"),
+                   tr("Binary files (*.bin)"),
+                   [this](const QString& name) { badpixelListModel.loadFromFile(&camera, name); });
+}
+
+void MainWindow::exportBadpixelList()
+{
+    runFileCommand(&ModalRunner::getSaveFileName, tr("Export hot pixel list"),
+                   tr("Text files (*.txt)"),
+                   [this](const QString& name) { badpixelListModel.exportAsFile(name); });
+}
+
+void MainWindow::importBadpixelList()
+{
+    runFileCommand(&ModalRunner::getOpenFileName, tr("Import hot pixel list"),
+                   tr("Text files (*.txt)"),
+                   [this](const QString& name) { badpixelListModel.importFromFile(name); });
+}
+
+void MainWindow::writeBadpixelList()
+{
+    if (!camera.supportsCameraCorrection()) {
+        showMessage(QMessageBox::Critical, this, tr("Not supported!"),
+                    tr("This camera only supports software correction and can't be saved inside "
+                       "the camera memory!"));
+        return;
+    }
+
+    QMessageBox confirm;
+    confirm.setText(tr("This action will completely overwrite the user defined hot pixel list in "
+                       "the EEPROM of the camera."));
+    confirm.setInformativeText(tr("Do you want to continue?"));
+    confirm.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    confirm.setIcon(QMessageBox::Warning);
+    if (modalRunner->exec(confirm) != QMessageBox::Yes)
+        return;
+
+    try {
+        badpixelListModel.writeBadpixelList(&camera);
+    } catch (const std::exception& error) {
+        const QString text = errorText(error);
+        showMessage(QMessageBox::Critical, this, tr("Write failed"), text);
+        ui->statusBar->showMessage(text, messageDuration);
+    }
+}
+
+void MainWindow::onHotpixelCorrection()
+{
+    camera.setBadPixelCorrection(correctionAction->isChecked());
+}
+
+void MainWindow::addNewBadpixel()
+{
+    try {
+        if (!badpixelListModel.addBadpixel(magnifierPosition))
+            return;
+        const QModelIndex index =
+            badpixelListModel.findBadpixel(magnifierPosition.x(), magnifierPosition.y(), 1);
+        badpixelSelectionModel->select(index, QItemSelectionModel::ClearAndSelect);
+    } catch (const std::exception& error) {
+        ui->statusBar->showMessage(errorText(error), messageDuration);
+    }
+}
+
+void MainWindow::deleteBadpixel()
+{
+    if (!badpixelSelectionModel->hasSelection())
+        return;
+    const QModelIndex index = badpixelSelectionModel->selectedIndexes().first();
+    if (index.isValid())
+        badpixelListModel.deleteUserBadpixel(index.row());
+}
+
+void MainWindow::clearBadpixel()
+{
+    badpixelListModel.clearUserBadpixelList();
+}
+
+void MainWindow::updateSelection(const QItemSelection& selected, const QItemSelection&)
+{
+    if (selected.isEmpty()) {
+        setSelection(QModelIndex(), QModelIndex());
+        return;
+    }
+    const QModelIndexList indexes = selected.indexes();
+    setSelection(indexes.first(), indexes.last());
+}
+
+void MainWindow::setSelection(const QModelIndex& topLeft, const QModelIndex&)
+{
+    if (!topLeft.isValid()) {
+        deleteBadpixelAction->setEnabled(false);
+    } else {
+        const Badpixel entry = badpixelListModel.badpixelAt(topLeft.row());
+        setMagnifierPosition(QPoint(entry.x, entry.y));
+        const QLabel* label = ui->display->imageLabel;
+        scrollTowards(ui->display->verticalScrollBar(), label->height(), zoomFactor, entry.y);
+        scrollTowards(ui->display->horizontalScrollBar(), label->width(), zoomFactor, entry.x);
+        badpixelListView->scrollTo(topLeft, QAbstractItemView::EnsureVisible);
+        deleteBadpixelAction->setEnabled(entry.isUser());
+    }
+    ui->display->redrawImage();
+}
+
+void MainWindow::openHelpUsageWindow()
+{
+    const QString del = QKeySequence(Qt::Key_Delete).toString(QKeySequence::NativeText);
+    const QString add = QKeySequence(Qt::CTRL + Qt::Key_A).toString(QKeySequence::NativeText);
+    const QString text =
+        tr("Kivo Speckwright - Usage\n\nNavigation:\n\nRight mouse button: Drag "
+           "to move image\nArrow keys: Click once into magnifier to move focus "
+           "pixel by pixel\n\nShortcuts:\n\n%1\t Add a hot pixel to the list\n%2\t "
+           "Removes a hot pixel from the list\n")
+            .arg(add, del);
+    QMessageBox box(QMessageBox::NoIcon, tr("Usage"), text, QMessageBox::Close, this,
+                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    modalRunner->exec(box);
+}
+
+void MainWindow::openHelpAboutWindow()
+{
+    Dialog_About about(this);
+    modalRunner->exec(about);
+}
+
+// --- Detection -------------------------------------------------------------
+
+void MainWindow::openDetectDialog()
+{
+    detectionDialogue = new DetectionDialogue(this);
+    // A long session opens many dialogs; each goes once the user closes it.
+    detectionDialogue->setAttribute(Qt::WA_DeleteOnClose);
+    connect(detectionDialogue, &DetectionDialogue::startDetect, this,
+            [this](bool clear, int value) { startDetectingBadpixel(clear, uint(value)); });
+    connect(&badpixelListModel, &BadpixelListModel::pixelAdded, detectionDialogue,
+            &DetectionDialogue::addDetectedPixel);
+    detectionDialogue->open();
+}
+
+void MainWindow::startDetectingBadpixel(bool clear, uint value)
+{
+    threshold = value;
+    if (clear)
+        badpixelListModel.clearUserBadpixelList();
+    detecting = true;
+}
+
+void MainWindow::collectDetectionFrame(const QImage& image)
+{
+    static int collectProgress = 0;
+
+    if (frames.size() >= framesPerDetection) {
+        detecting = false;
+        collectProgress = 0;
+        detectBadpixel();
+        return;
+    }
+
+    frames.append(image.copy());
+    collectProgress += progressPerFrame;
+    if (detectionDialogue)
+        detectionDialogue->updateProgress(collectProgress);
+
+    if (tooBright(frames.last())) {
+        frames.clear();
+        detecting = false;
+        collectProgress = 0;
+        showMessage(QMessageBox::Critical, this, tr("Detection failed"),
+                    tr("Too many hot pixel have been found.\nPlease make sure that the sensor is "
+                       "completely obscured and the threshold is not too low."));
+        if (detectionDialogue)
+            detectionDialogue->abortDetect();
+    }
+}
+
+void MainWindow::detectBadpixel()
+{
+    BadpixelListModel workingList;
+    std::unique_ptr<HotpixelDetector> detector;
+    try {
+        detector = std::make_unique<HotpixelDetector>(threshold);
+        connect(detector.get(), &BadpixelDetector::detectionFinished, this,
+                &MainWindow::detectionFinished);
+        detector->setSource(camera.currentColorMode(), &frames);
+        for (const Badpixel& entry : badpixelListModel.badpixelList())
+            workingList.addBadpixel(QPoint(entry.x, entry.y));
+        detector->findHotpixels(&workingList);
+        for (const Badpixel& entry : workingList.badpixelList())
+            badpixelListModel.addBadpixel(QPoint(entry.x, entry.y));
+    } catch (const std::exception& error) {
+        const QString text = errorText(error);
+        ui->statusBar->showMessage(text, messageDuration);
+        if (detectionDialogue)
+            detectionDialogue->showError(text + QStringLiteral(" Please restart detection."));
+    }
+    detector.reset();
+    frames.clear();
+    if (detectionDialogue)
+        detectionDialogue->finishDetect();
+}

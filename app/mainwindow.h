@@ -1,0 +1,176 @@
+#pragma once
+
+#include "badpixellistmodel.h"
+#include "camera.h"
+#include "cameralistmodel.h"
+#include "pixelclassdelegate.h"
+
+#include <QImage>
+#include <QItemSelection>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QModelIndex>
+#include <QPoint>
+#include <QPointer>
+#include <QVector>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class DetectionDialogue;
+class MagnifierControl;
+class MainWindowForm;
+class ModalRunner;
+class QAction;
+class QDockWidget;
+class QItemSelectionModel;
+class QLabel;
+class QMenu;
+class QTableView;
+class QTimer;
+
+// The program's one window: it owns the camera session and both list models,
+// builds the live view, the docks, actions and menus, and ties them together.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Replaces the runner of modal dialogs and file choosers (tests answer
+    // them without a user). The window takes ownership.
+    void setModalRunner(std::unique_ptr<ModalRunner> runner);
+
+signals:
+    void cameraOpened(bool opened);
+    void magnifierPositionChanged(QPoint position);
+    void detectionFinished();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+protected slots:
+    void createCameraListDock();
+    void createBadpixelListDock();
+    void createMagnifierDock();
+    void createCameraSliderDock();
+    void clearMagnifier();
+    void showCameraListContextMenu(QPoint pos);
+    void showBadpixelListContextMenu(QPoint pos);
+    void openCamera();
+    void closeCamera();
+    void newImage(QImage& image);
+    void updateStatus();
+    void updateCameraActions();
+    void onCameraOpened(Camera* camera);
+    void onCameraClosed();
+    void setSelection(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+    void updateSelection(const QItemSelection& selected, const QItemSelection& deselected);
+    void setMagnifierPosition(QPoint position);
+    void updateStatusPosition(QPoint position);
+    void updateScaleFactor(int scale);
+    void writeBadpixelList();
+    void saveBadpixelList();
+    void loadBadpixelList();
+    void exportBadpixelList();
+    void importBadpixelList();
+    void addNewBadpixel();
+    void deleteBadpixel();
+    void clearBadpixel();
+    void openDetectDialog();
+    void startDetectingBadpixel(bool clear, uint threshold);
+    void detectBadpixel();
+    void onShowHideCameraListDock();
+    void onShowHideBadpixelListDock();
+    void onShowHideMagnifierDock();
+    void onShowHideCameraSliderDock();
+    void onMenuShow();
+    void onZoomChanged(QAction* act);
+    void onSelectCameraRow(int row);
+    void onCameraReconnect();
+    void onCameraDisconnect();
+    void onHotpixelCorrection();
+    void openHelpUsageWindow();
+    void openHelpAboutWindow();
+
+private:
+    void createActions();
+    void createMenus();
+    void createConnections();
+    void readSettings();
+    void writeSettings();
+    void retranslateUi();
+    CameraEntry selectedCameraEntry() const;
+    void collectDetectionFrame(const QImage& image);
+    using FileChooser = QString (ModalRunner::*)(QWidget*, const QString&, const QString&,
+                                                 const QString&);
+    void runFileCommand(FileChooser chooser, const QString& caption, const QString& filter,
+                        const std::function<void(const QString&)>& operation);
+    void showMessage(QMessageBox::Icon icon, QWidget* parent, const QString& title,
+                     const QString& text);
+
+    std::unique_ptr<MainWindowForm> ui;
+    int zoomFactor = 1;
+    bool detecting = false;
+    uint32_t threshold = 25;
+    QVector<QImage> frames;
+    Camera camera;
+    CameraListModel cameraListModel;
+    BadpixelListModel badpixelListModel;
+    std::unique_ptr<QItemSelectionModel> cameraSelectionModel;
+    std::unique_ptr<QItemSelectionModel> badpixelSelectionModel;
+    QPoint magnifierPosition;
+    QDockWidget* cameraListDock = nullptr;
+    QTableView* cameraListView = nullptr;
+    QDockWidget* badpixelListDock = nullptr;
+    QTableView* badpixelListView = nullptr;
+    QDockWidget* magnifierDock = nullptr;
+    MagnifierControl* magnifierControl = nullptr;
+    QDockWidget* cameraSliderDock = nullptr;
+    PixelclassDelegate pixelclassDelegate;
+    QLabel* xLabel = nullptr;
+    QLabel* yLabel = nullptr;
+    QLabel* framesLabel = nullptr;
+    QLabel* failedLabel = nullptr;
+    QLabel* fpsLabel = nullptr;
+    QLabel* userCountLabel = nullptr;
+    QLabel* factoryCountLabel = nullptr;
+    QAction* openCameraAction = nullptr;
+    QAction* closeCameraAction = nullptr;
+    QAction* saveListAction = nullptr;
+    QAction* loadListAction = nullptr;
+    QAction* highlightAction = nullptr;
+    QAction* writeAction = nullptr;
+    QAction* correctionAction = nullptr;
+    QAction* addBadpixelAction = nullptr;
+    QAction* deleteBadpixelAction = nullptr;
+    QAction* clearUserAction = nullptr;
+    QAction* detectAction = nullptr;
+    QAction* zoom1to1Action = nullptr;
+    QAction* zoom2to1Action = nullptr;
+    QAction* zoom4to1Action = nullptr;
+    QAction* zoom1to2Action = nullptr;
+    QAction* zoom1to4Action = nullptr;
+    QAction* zoomFitAction = nullptr;
+    QAction* zoomAction = nullptr;
+    QAction* usageAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QAction* exportListAction = nullptr;
+    QAction* importListAction = nullptr;
+    QAction* exitAction = nullptr;
+    QAction* showCameraListAction = nullptr;
+    QAction* showBadpixelListAction = nullptr;
+    QAction* showMagnifierAction = nullptr;
+    QAction* showCameraPropertiesAction = nullptr;
+    QMenu* fileMenu = nullptr;
+    QMenu* viewMenu = nullptr;
+    QMenu* helpMenu = nullptr;
+    QTimer* statusTimer = nullptr;
+    QMenu* zoomMenu = nullptr;
+    QPointer<DetectionDialogue> detectionDialogue;
+    std::unique_ptr<ModalRunner> modalRunner;
+};

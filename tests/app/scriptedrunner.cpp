@@ -1,0 +1,38 @@
+#include "scriptedrunner.h"
+
+#include <QMessageBox>
+
+int ScriptedRunner::exec(QDialog& dialog)
+{
+    Shown seen;
+    seen.title = dialog.windowTitle();
+    seen.hasParent = dialog.parentWidget() != nullptr;
+    if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+        seen.text = box->text();
+        seen.informativeText = box->informativeText();
+        seen.icon = box->icon();
+    }
+    shown.append(seen);
+    return answers.isEmpty() ? int(QMessageBox::Ok) : answers.takeFirst();
+}
+
+QString ScriptedRunner::getOpenFileName(QWidget*, const QString& caption, const QString& dir,
+                                        const QString& filter)
+{
+    return answerFile(caption, dir, filter);
+}
+
+QString ScriptedRunner::getSaveFileName(QWidget*, const QString& caption, const QString& dir,
+                                        const QString& filter)
+{
+    return answerFile(caption, dir, filter);
+}
+
+QString ScriptedRunner::answerFile(const QString& caption, const QString& dir,
+                                   const QString& filter)
+{
+    captions.append(caption);
+    directories.append(dir);
+    filters.append(filter);
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "modalrunner.h"
+
+#include <QList>
+#include <QStringList>
+
+// Answers the main window's modal dialogs and file choosers without a user,
+// and records what the user would have seen.
+class ScriptedRunner : public ModalRunner
+{
+public:
+    struct Shown
+    {
+        QString title;
+        QString text;
+        QString informativeText;
+        int icon = 0;
+        bool hasParent = false;
+    };
+
+    int exec(QDialog& dialog) override;
+    QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                            const QString& filter) override;
+    QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                            const QString& filter) override;
+
+    QList<Shown> shown;
+    // Results of exec(), first to last; QMessageBox::Ok once they run out.
+    QList<int> answers;
+    // Answers of the file choosers; an empty name is a cancelled chooser.
+    QStringList fileNames;
+    QStringList captions;
+    QStringList filters;
+    QStringList directories;
+
+private:
+    QString answerFile(const QString& caption, const QString& dir, const QString& filter);
+};

@@ -1,0 +1,648 @@
+#include "badpixellistmodel.h"
+#include "displaywidget.h"
+#include "kivo_control.h"
+#include "scriptedrunner.h"
+#include "testutils.h"
+#include "windowdriver.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QTextStream>
+#include <QToolBar>
+
+#include <memory>
+
+namespace {
+
+const QString colourCamera = QStringLiteral("SIM0001280");
+const QString monoCamera = QStringLiteral("SIM0000752");
+const QString busyCamera = QStringLiteral("SIM0001600");
+
+QStringList texts(const QList<QAction*>& actions)
+{
+    QStringList result;
+    for (const QAction* action : actions)
+        result << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    return result;
+}
+
+QMenu* menu(const MainWindow& window, const QString& title)
+{
+    for (QAction* action : window.menuBar()->actions()) {
+        if (action->text() == title)
+            return action->menu();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void firstStart();
+    void languageChangeRetitles();
+    void actions_data();
+    void actions();
+    void toolBarAndMenus();
+    void statusLabelsLeftToRight();
+    void layoutSurvivesRestart();
+
+    void cameraRowsShowTheirState();
+    void openByDoubleClickOnlyForFreeCameras();
+    void actionsFollowTheSelectedRow();
+    void openShowsLiveImageAndCounters();
+    void closeResetsCountersButKeepsListCounts();
+    void softwareOnlyCameraWarnsAndCannotWrite();
+    void unplugAndReplugOpenCamera();
+    void focusPixelIsClamped_data();
+    void focusPixelIsClamped();
+    void focusPixelBeforeAnySensorIsKnown();
+    void clickSelectsListedPixel();
+    void addDeleteAndClearWithKeys();
+    void selectionFollowsAndScrolls();
+    void writeAsksAndWrites_data();
+    void writeAsksAndWrites();
+    void fileCommands_data();
+    void fileCommands();
+    void contextMenuOfHotPixelList();
+    void usageNamesTheShortcuts();
+
+private:
+    std::unique_ptr<TestUtils::IsolatedEnvironment> environment;
+};
+
+void TestMainWindow::initTestCase()
+{
+    environment = std::make_unique<TestUtils::IsolatedEnvironment>();
+    // No cameraparameter.xml here: every open uses the built-in start values.
+    QDir::setCurrent(environment->path());
+}
+
+void TestMainWindow::init()
+{
+    // The simulated EEPROM lists outlive a world reset; start each test afresh.
+    QDir(QFile::decodeName(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/kivo-sim"))
+        .removeRecursively();
+    QVERIFY(KivoSimLoadWorld(nullptr) == 0);
+    QSettings(QStringLiteral("Talvane"), QStringLiteral("Kivo")).clear();
+}
+
+void TestMainWindow::firstStart()
+{
+    WindowDriver driver;
+    QCOMPARE(driver.window.size(), QSize(800, 600));
+    QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright"));
+    QCOMPARE(driver.window.tabifiedDockWidgets(driver.dock("CameraListDock")),
+             QList<QDockWidget*>({driver.dock("BadpixelListDock")}));
+    for (const char* name :
+         {"CameraListDock", "BadpixelListDock", "MagnifierDock", "CameraSliderDock"})
+        QCOMPARE(driver.window.dockWidgetArea(driver.dock(name)), Qt::LeftDockWidgetArea);
+    // Tabbed docks are all visible; only the one in front has a visible region.
+    QVERIFY(!driver.dock("CameraListDock")->visibleRegion().isEmpty());
+    QVERIFY(driver.dock("BadpixelListDock")->visibleRegion().isEmpty());
+    QVERIFY(driver.display()->imageLabel->isHidden());
+    QVERIFY(!driver.dock("CameraSliderDock")->widget()->isEnabled());
+}
+
+void TestMainWindow::languageChangeRetitles()
+{
+    WindowDriver driver;
+    QEvent change(QEvent::LanguageChange);
+    QApplication::sendEvent(&driver.window, &change);
+    QCOMPARE(driver.window.windowTitle(), QStringLiteral("Speckwright"));
+}
+
+void TestMainWindow::actions_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("checkable");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<bool>("hasIcon");
+    QTest::addColumn<QKeySequence>("shortcut");
+
+    const QKeySequence none;
+    QTest::newRow("open") << "&Open camera" << false << false << false << true << none;
+    QTest::newRow("close") << "&Close camera" << false << false << false << true << none;
+    QTest::newRow("save") << "&Save hot pixel list" << false << false << false << true << none;
+    QTest::newRow("load") << "&Load hot pixel list" << false << false << false << true << none;
+    QTest::newRow("highlight") << "&Highlight" << true << true << true << true << none;
+    QTest::newRow("write") << "&Write hot pixel" << false << false << false << true << none;
+    QTest::newRow("correction") << "Hot pixel correction" << false << true << false << true << none;
+    QTest::newRow("add") << "&Add hot pixel" << false << false << false << true
+                         << QKeySequence(Qt::CTRL + Qt::Key_A);
+    QTest::newRow("delete") << "&Delete hot pixel" << false << false << false << true
+                            << QKeySequence(Qt::Key_Delete);
+    QTest::newRow("clear") << "Clear user hot pixel" << true << false << false << false << none;
+    QTest::newRow("detect") << "Detec&t hot pixel" << false << false << false << true << none;
+    QTest::newRow("1:1") << "1:1" << true << true << true << false << none;
+    QTest::newRow("4:1") << "4:1" << true << true << false << false << none;
+    QTest::newRow("to fit") << "To fit" << false << true << false << false << none;
+    QTest::newRow("usage") << "&Usage" << true << false << false << true << none;
+    QTest::newRow("about") << "&About..." << true << false << false << true << none;
+    QTest::newRow("export") << "&Export hot pixel list" << true << false << false << true << none;
+    QTest::newRow("exit") << "E&xit" << true << false << false << true << none;
+}
+
+void TestMainWindow::actions()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, enabled);
+    QFETCH(bool, checkable);
+    QFETCH(bool, checked);
+    QFETCH(bool, hasIcon);
+    QFETCH(QKeySequence, shortcut);
+
+    // Without cameras nothing selects a camera row that would enable Open.
+    QVERIFY(KivoSimLoadWorld(R"({"cameras": []})") == 0);
+    WindowDriver driver;
+    const QAction* action = driver.action(text);
+    QCOMPARE(action->isEnabled(), enabled);
+    QCOMPARE(action->isCheckable(), checkable);
+    QCOMPARE(action->isChecked(), checked);
+    QCOMPARE(!action->icon().isNull(), hasIcon);
+    QCOMPARE(action->shortcut(), shortcut);
+}
+
+void TestMainWindow::toolBarAndMenus()
+{
+    WindowDriver driver;
+    const auto* toolBar = driver.window.findChild<QToolBar*>(QStringLiteral("mainToolBar"));
+    QCOMPARE(toolBar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    QCOMPARE(texts(toolBar->actions()),
+             QStringList({"&Open camera", "&Close camera", "|", "Hot pixel correction",
+                          "Detec&t hot pixel", "&Write hot pixel", "&Add hot pixel",
+                          "&Delete hot pixel", "|", "&Highlight", "1:1"}));
+
+    QCOMPARE(texts(driver.window.menuBar()->actions()), QStringList({"&File", "&View", "&Help"}));
+    QCOMPARE(texts(menu(driver.window, QStringLiteral("&File"))->actions()),
+             QStringList({"&Open camera", "&Close camera", "|", "&Save hot pixel list",
+                          "&Load hot pixel list", "|", "&Export hot pixel list",
+                          "&Import hot pixel list", "|", "E&xit"}));
+    QCOMPARE(texts(menu(driver.window, QStringLiteral("&View"))->actions()),
+             QStringList({"Camera list", "Hot pixel list", "Magnifier", "Camera properties", "|",
+                          "&Highlight"}));
+    QCOMPARE(texts(menu(driver.window, QStringLiteral("&Help"))->actions()),
+             QStringList({"&Usage", "|", "&About..."}));
+
+    // The zoom button's menu runs from the smallest to the largest ratio.
+    const QMenu* zoomMenu = toolBar->actions().last()->menu();
+    QCOMPARE(texts(zoomMenu->actions()),
+             QStringList({"1:4", "1:2", "1:1", "2:1", "4:1", "To fit"}));
+}
+
+void TestMainWindow::statusLabelsLeftToRight()
+{
+    WindowDriver driver;
+    int left = -1;
+    for (const char* name : {"userCountLabel", "factoryCountLabel", "xLabel", "yLabel",
+                             "framesLabel", "failedLabel", "fpsLabel"}) {
+        const auto* label = driver.window.findChild<QLabel*>(QString::fromLatin1(name));
+        QVERIFY2(label->x() > left, name);
+        QVERIFY(label->text().isEmpty());
+        left = label->x();
+    }
+}
+
+void TestMainWindow::layoutSurvivesRestart()
+{
+    {
+        WindowDriver driver;
+        driver.dock("MagnifierDock")->hide();
+        driver.window.addDockWidget(Qt::RightDockWidgetArea, driver.dock("CameraSliderDock"));
+    }
+    QSettings settings(QStringLiteral("Talvane"), QStringLiteral("Kivo"));
+    QVERIFY(settings.contains(QStringLiteral("Speckwright/mainWindow/geometry")));
+    QVERIFY(settings.contains(QStringLiteral("Speckwright/mainWindow/state")));
+
+    WindowDriver driver;
+    QVERIFY(driver.dock("MagnifierDock")->isHidden());
+    QCOMPARE(driver.window.dockWidgetArea(driver.dock("CameraSliderDock")),
+             Qt::RightDockWidgetArea);
+
+    QMenu* view = menu(driver.window, QStringLiteral("&View"));
+    emit view->aboutToShow();
+    QVERIFY(driver.action(QStringLiteral("Camera list"))->isChecked());
+    QVERIFY(!driver.action(QStringLiteral("Magnifier"))->isChecked());
+    QVERIFY(driver.action(QStringLiteral("Camera properties"))->isChecked());
+
+    driver.action(QStringLiteral("Magnifier"))->trigger();
+    QVERIFY(driver.dock("MagnifierDock")->isVisible());
+}
+
+void TestMainWindow::cameraRowsShowTheirState()
+{
+    WindowDriver driver;
+    QCOMPARE(driver.cameraView()->model()->rowCount(), 3);
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
+    QCOMPARE(driver.cameraStatus(busyCamera), QStringLiteral("in use"));
+
+    driver.openCamera(colourCamera);
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
+    QCOMPARE(driver.cameraStatus(monoCamera), QStringLiteral("free"));
+}
+
+void TestMainWindow::openByDoubleClickOnlyForFreeCameras()
+{
+    WindowDriver driver;
+    QTableView* view = driver.cameraView();
+    auto doubleClickRow = [view](int row) {
+        const QRect cell = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    };
+
+    doubleClickRow(driver.cameraRow(busyCamera));
+    QCOMPARE(driver.cameraStatus(busyCamera), QStringLiteral("in use"));
+    QVERIFY(!driver.action(QStringLiteral("&Close camera"))->isEnabled());
+
+    doubleClickRow(driver.cameraRow(colourCamera));
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
+    QVERIFY(driver.action(QStringLiteral("&Close camera"))->isEnabled());
+    QVERIFY(driver.dock("CameraSliderDock")->widget()->isEnabled());
+
+    // A second double click on the opened row opens nothing again.
+    const int warningsBefore = driver.runner->shown.size();
+    doubleClickRow(driver.cameraRow(colourCamera));
+    QCOMPARE(driver.runner->shown.size(), warningsBefore);
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
+}
+
+void TestMainWindow::actionsFollowTheSelectedRow()
+{
+    WindowDriver driver;
+    const QStringList cameraCommands = {
+        "&Close camera",     "&Save hot pixel list", "&Load hot pixel list", "Hot pixel correction",
+        "Detec&t hot pixel", "&Add hot pixel",       "&Write hot pixel"};
+    QAction* zoom = driver.window.findChild<QToolBar*>()->actions().last();
+
+    driver.selectCamera(busyCamera);
+    QVERIFY(!driver.action(QStringLiteral("&Open camera"))->isEnabled());
+    driver.selectCamera(colourCamera);
+    QVERIFY(driver.action(QStringLiteral("&Open camera"))->isEnabled());
+
+    driver.openCamera(colourCamera);
+    for (const QString& text : cameraCommands)
+        QVERIFY2(driver.action(text)->isEnabled(), qPrintable(text));
+    QVERIFY(zoom->isEnabled());
+
+    driver.selectCamera(monoCamera);
+    for (const QString& text : cameraCommands)
+        QVERIFY2(!driver.action(text)->isEnabled(), qPrintable(text));
+    QVERIFY(!zoom->isEnabled());
+    // Close acts on the selected row only: the colour camera stays open.
+    driver.action(QStringLiteral("&Close camera"))->trigger();
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
+
+    driver.selectCamera(colourCamera);
+    QVERIFY(driver.action(QStringLiteral("&Close camera"))->isEnabled());
+    QVERIFY(zoom->isEnabled());
+}
+
+void TestMainWindow::openShowsLiveImageAndCounters()
+{
+    WindowDriver driver;
+    QVERIFY(KivoSimSetManualFrames(colourCamera.toLatin1().constData(), 1) == 0);
+    driver.action(QStringLiteral("4:1"))->trigger();
+    driver.openCamera(colourCamera);
+
+    // Every open starts at 1:1 whatever was chosen before.
+    QVERIFY(driver.action(QStringLiteral("1:1"))->isChecked());
+    QVERIFY(!driver.action(QStringLiteral("4:1"))->isChecked());
+    QCOMPARE(driver.window.findChild<QToolBar*>()->actions().last()->text(), QStringLiteral("1:1"));
+    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: 0"));
+    QVERIFY(driver.display()->imageLabel->isVisible());
+
+    QVERIFY(KivoSimDeliverFrame(colourCamera.toLatin1().constData(), nullptr, 0) == 0);
+    QTRY_COMPARE(driver.display()->imageLabel->pixmap(Qt::ReturnByValue).size(), QSize(1280, 1024));
+    QTRY_VERIFY_WITH_TIMEOUT(driver.label("framesLabel") == QStringLiteral("Frames: 1"), 4000);
+    QCOMPARE(driver.label("failedLabel"), QStringLiteral("Failed: 0"));
+    QVERIFY(driver.label("fpsLabel").startsWith(QStringLiteral("FPS: ")));
+    const QString fps = driver.label("fpsLabel").mid(5);
+    QCOMPARE(fps.section(QLatin1Char('.'), 1).size(), 2);
+}
+
+void TestMainWindow::closeResetsCountersButKeepsListCounts()
+{
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    QTRY_VERIFY_WITH_TIMEOUT(!driver.label("factoryCountLabel").isEmpty(), 4000);
+    const QString factory = driver.label("factoryCountLabel");
+    const QString user = driver.label("userCountLabel");
+    QCOMPARE(user, QStringLiteral("U: 2"));
+    QVERIFY(factory != QStringLiteral("F: 0"));
+
+    driver.action(QStringLiteral("&Close camera"))->trigger();
+    QCOMPARE(driver.label("framesLabel"), QStringLiteral("Frames: 0"));
+    QCOMPARE(driver.label("failedLabel"), QStringLiteral("Failed: 0"));
+    QCOMPARE(driver.label("fpsLabel"), QStringLiteral("FPS: 0"));
+    QCOMPARE(driver.label("factoryCountLabel"), factory);
+    QCOMPARE(driver.label("userCountLabel"), user);
+    QCOMPARE(driver.badpixelView()->model()->rowCount(), 0);
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
+    QVERIFY(driver.display()->imageLabel->isHidden());
+    QVERIFY(!driver.dock("CameraSliderDock")->widget()->isEnabled());
+}
+
+void TestMainWindow::softwareOnlyCameraWarnsAndCannotWrite()
+{
+    WindowDriver driver;
+    driver.openCamera(monoCamera);
+    QCOMPARE(driver.runner->shown.size(), 1);
+    QCOMPARE(driver.runner->shown.first().title, QStringLiteral("Please note!"));
+    QCOMPARE(driver.runner->shown.first().text,
+             QStringLiteral("This camera only supports software correction and therefore can't "
+                            "save inside the camera memory."));
+    QVERIFY(!driver.action(QStringLiteral("&Write hot pixel"))->isEnabled());
+
+    // A camera list change enables Write again; writing still refuses.
+    driver.selectCamera(colourCamera);
+    driver.selectCamera(monoCamera);
+    QAction* write = driver.action(QStringLiteral("&Write hot pixel"));
+    QVERIFY(write->isEnabled());
+    write->trigger();
+    QCOMPARE(driver.runner->shown.size(), 2);
+    QCOMPARE(driver.runner->shown.last().title, QStringLiteral("Not supported!"));
+    QCOMPARE(driver.runner->shown.last().icon, int(QMessageBox::Critical));
+}
+
+void TestMainWindow::unplugAndReplugOpenCamera()
+{
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    QLabel* image = driver.display()->imageLabel;
+    QVERIFY(image->isVisible());
+
+    QVERIFY(KivoSimSetPlugged(colourCamera.toLatin1().constData(), 0) == 0);
+    QTRY_VERIFY(image->isHidden());
+    QTRY_COMPARE(driver.cameraRow(colourCamera), -1);
+
+    QVERIFY(KivoSimSetPlugged(colourCamera.toLatin1().constData(), 1) == 0);
+    QTRY_VERIFY(image->isVisible());
+    QTRY_VERIFY(driver.cameraRow(colourCamera) >= 0);
+}
+
+void TestMainWindow::focusPixelIsClamped_data()
+{
+    QTest::addColumn<QPoint>("clicked");
+    QTest::addColumn<QPoint>("focus");
+
+    QTest::newRow("inside") << QPoint(100, 50) << QPoint(100, 50);
+    QTest::newRow("left and below") << QPoint(-5, 3000) << QPoint(0, 1023);
+    QTest::newRow("right and above") << QPoint(5000, -1) << QPoint(1279, 0);
+}
+
+void TestMainWindow::focusPixelIsClamped()
+{
+    QFETCH(QPoint, clicked);
+    QFETCH(QPoint, focus);
+
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    emit driver.display()->positionClicked(clicked);
+    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: %1").arg(focus.x()));
+    QCOMPARE(driver.label("yLabel"), QStringLiteral("y: %1").arg(focus.y()));
+}
+
+void TestMainWindow::focusPixelBeforeAnySensorIsKnown()
+{
+    WindowDriver driver;
+    emit driver.display()->positionClicked(QPoint(10, 10));
+    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: -1"));
+    QCOMPARE(driver.label("yLabel"), QStringLiteral("y: -1"));
+}
+
+void TestMainWindow::clickSelectsListedPixel()
+{
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    QAbstractItemModel* list = driver.badpixelView()->model();
+    QVERIFY(list->rowCount() > 2);
+    const int x = list->index(1, 0).data().toInt();
+    const int y = list->index(1, 1).data().toInt();
+
+    emit driver.display()->positionClicked(QPoint(x, y));
+    QItemSelectionModel* selection = driver.badpixelView()->selectionModel();
+    QVERIFY(selection->isRowSelected(1, QModelIndex()));
+
+    emit driver.display()->positionClicked(QPoint(x + 3, y));
+    QVERIFY(!selection->hasSelection());
+}
+
+void TestMainWindow::addDeleteAndClearWithKeys()
+{
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    QApplication::setActiveWindow(&driver.window);
+    QVERIFY(QTest::qWaitForWindowActive(&driver.window));
+    QAbstractItemModel* list = driver.badpixelView()->model();
+    const int rows = list->rowCount();
+
+    emit driver.display()->positionClicked(QPoint(600, 700));
+    QTest::keyClick(&driver.window, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(list->rowCount(), rows + 1);
+    QCOMPARE(list->index(rows, 0).data().toInt(), 600);
+    QCOMPARE(list->index(rows, 2).data().toString(), QStringLiteral("user"));
+    QVERIFY(driver.action(QStringLiteral("&Delete hot pixel"))->isEnabled());
+
+    // The same pixel again adds nothing and keeps the selection.
+    QTest::keyClick(&driver.window, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(list->rowCount(), rows + 1);
+    QVERIFY(driver.badpixelView()->selectionModel()->isRowSelected(rows, QModelIndex()));
+
+    QTest::keyClick(&driver.window, Qt::Key_Delete);
+    QCOMPARE(list->rowCount(), rows);
+
+    // A factory entry cannot be deleted.
+    emit driver.display()->positionClicked(
+        QPoint(list->index(0, 0).data().toInt(), list->index(0, 1).data().toInt()));
+    QVERIFY(!driver.action(QStringLiteral("&Delete hot pixel"))->isEnabled());
+    QTest::keyClick(&driver.window, Qt::Key_Delete);
+    QCOMPARE(list->rowCount(), rows);
+
+    driver.action(QStringLiteral("Clear user hot pixel"))->trigger();
+    for (int row = 0; row < list->rowCount(); ++row)
+        QCOMPARE(list->index(row, 2).data().toString(), QStringLiteral("factory"));
+    const int factoryRows = list->rowCount();
+    driver.action(QStringLiteral("Clear user hot pixel"))->trigger();
+    QCOMPARE(list->rowCount(), factoryRows);
+}
+
+void TestMainWindow::selectionFollowsAndScrolls()
+{
+    WindowDriver driver;
+    QVERIFY(KivoSimSetManualFrames(colourCamera.toLatin1().constData(), 1) == 0);
+    driver.openCamera(colourCamera);
+    driver.window.resize(800, 600);
+    QVERIFY(KivoSimDeliverFrame(colourCamera.toLatin1().constData(), nullptr, 0) == 0);
+    QTRY_VERIFY(!driver.display()->imageLabel->pixmap(Qt::ReturnByValue).isNull());
+
+    emit driver.display()->positionClicked(QPoint(100, 50));
+    QTest::keyClick(&driver.window, Qt::Key_A, Qt::ControlModifier);
+    driver.action(QStringLiteral("&Add hot pixel"))->trigger();
+    const int row = driver.badpixelView()->model()->rowCount() - 1;
+
+    driver.badpixelView()->selectionModel()->clearSelection();
+    emit driver.display()->positionClicked(QPoint(0, 0));
+    QScrollBar* vertical = driver.display()->verticalScrollBar();
+    QScrollBar* horizontal = driver.display()->horizontalScrollBar();
+    vertical->setValue(0);
+    horizontal->setValue(0);
+
+    driver.badpixelView()->selectRow(row);
+    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: 100"));
+    QCOMPARE(driver.label("yLabel"), QStringLiteral("y: 50"));
+    const QLabel* label = driver.display()->imageLabel;
+    QVERIFY(vertical->maximum() > 0);
+    QCOMPARE(vertical->value(), 50 * (vertical->maximum() / label->height()));
+    QCOMPARE(horizontal->value(), 100 * (horizontal->maximum() / label->width()));
+    QVERIFY(driver.action(QStringLiteral("&Delete hot pixel"))->isEnabled());
+
+    driver.badpixelView()->selectionModel()->clearSelection();
+    QVERIFY(!driver.action(QStringLiteral("&Delete hot pixel"))->isEnabled());
+}
+
+void TestMainWindow::writeAsksAndWrites_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("writtenEntries");
+
+    QTest::newRow("yes writes the user entries") << int(QMessageBox::Yes) << 3;
+    QTest::newRow("no leaves the camera alone") << int(QMessageBox::No) << 2;
+}
+
+void TestMainWindow::writeAsksAndWrites()
+{
+    QFETCH(int, answer);
+    QFETCH(int, writtenEntries);
+
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    emit driver.display()->positionClicked(QPoint(321, 123));
+    driver.action(QStringLiteral("&Add hot pixel"))->trigger();
+
+    driver.runner->answers = {answer};
+    driver.action(QStringLiteral("&Write hot pixel"))->trigger();
+    QCOMPARE(driver.runner->shown.size(), 1);
+    const ScriptedRunner::Shown& asked = driver.runner->shown.first();
+    QCOMPARE(asked.text, QStringLiteral("This action will completely overwrite the user defined "
+                                        "hot pixel list in the EEPROM of the camera."));
+    QCOMPARE(asked.informativeText, QStringLiteral("Do you want to continue?"));
+    QCOMPARE(asked.icon, int(QMessageBox::Warning));
+    QVERIFY(!asked.hasParent);
+
+    uint16_t words[64] = {};
+    QCOMPARE(KivoSimReadEeprom(colourCamera.toLatin1().constData(), words, 64), writtenEntries);
+}
+
+void TestMainWindow::fileCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("filter");
+
+    QTest::newRow("export") << "&Export hot pixel list"
+                            << "Export hot pixel list"
+                            << "Text files (*.txt)";
+    QTest::newRow("import") << "&Import hot pixel list"
+                            << "Import hot pixel list"
+                            << "Text files (*.txt)";
+    QTest::newRow("save") << "&Save hot pixel list"
+                          << "Save hot pixel list"
+                          << "Binary files (*.bin)";
+    QTest::newRow("load") << "&Load hot pixel list"
+                          << "Open hot pixel list"
+                          << "Binary files (*.bin)";
+}
+
+void TestMainWindow::fileCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, caption);
+    QFETCH(QString, filter);
+
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    QAbstractItemModel* list = driver.badpixelView()->model();
+    const int rows = list->rowCount();
+
+    // Cancelled: nothing happens at all.
+    driver.action(command)->trigger();
+    QCOMPARE(driver.runner->captions, QStringList({caption}));
+    QCOMPARE(driver.runner->filters, QStringList({filter}));
+    QCOMPARE(driver.runner->directories, QStringList({QDir::homePath()}));
+    QCOMPARE(list->rowCount(), rows);
+    QVERIFY(driver.runner->shown.isEmpty());
+
+    // A file that cannot be used: a critical box without title or parent.
+    driver.runner->fileNames =
+        QStringList{environment->path() + QStringLiteral("/missing/dir/list")};
+    driver.action(command)->trigger();
+    QCOMPARE(driver.runner->shown.size(), 1);
+    QCOMPARE(driver.runner->shown.first().icon, int(QMessageBox::Critical));
+    QVERIFY(driver.runner->shown.first().title.isEmpty());
+    QVERIFY(!driver.runner->shown.first().hasParent);
+    QVERIFY(!driver.runner->shown.first().text.isEmpty());
+}
+
+void TestMainWindow::contextMenuOfHotPixelList()
+{
+    WindowDriver driver;
+    QTableView* view = driver.badpixelView();
+    auto menuTexts = [&driver, view]() {
+        emit view->customContextMenuRequested(QPoint(1, 1));
+        QMenu* popup = nullptr;
+        for (QMenu* candidate : driver.window.findChildren<QMenu*>()) {
+            if (candidate->isVisible())
+                popup = candidate;
+        }
+        const QStringList result = popup ? texts(popup->actions()) : QStringList();
+        if (popup)
+            popup->close();
+        return result;
+    };
+
+    QCOMPARE(menuTexts(), QStringList({"&Add hot pixel"}));
+
+    driver.openCamera(colourCamera);
+    view->selectRow(0);
+    QTRY_COMPARE(menuTexts(),
+                 QStringList({"&Add hot pixel", "&Delete hot pixel", "Clear user hot pixel"}));
+}
+
+void TestMainWindow::usageNamesTheShortcuts()
+{
+    WindowDriver driver;
+    driver.action(QStringLiteral("&Usage"))->trigger();
+    QCOMPARE(driver.runner->shown.size(), 1);
+    const ScriptedRunner::Shown& usage = driver.runner->shown.first();
+    QCOMPARE(usage.title, QStringLiteral("Usage"));
+    QCOMPARE(usage.icon, int(QMessageBox::NoIcon));
+    const QString add = QKeySequence(Qt::CTRL + Qt::Key_A).toString(QKeySequence::NativeText);
+    const QString del = QKeySequence(Qt::Key_Delete).toString(QKeySequence::NativeText);
+    QVERIFY(usage.text.contains(add + QStringLiteral("\t Add a hot pixel to the list\n")));
+    QVERIFY(usage.text.contains(del + QStringLiteral("\t Removes a hot pixel from the list\n")));
+    QVERIFY(usage.text.startsWith(QStringLiteral("Kivo Speckwright - Usage\n\nNavigation:")));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,89 @@
+#include "windowdriver.h"
+
+#include "displaywidget.h"
+#include "scriptedrunner.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+
+#include <memory>
+
+WindowDriver::WindowDriver()
+{
+    auto scripted = std::make_unique<ScriptedRunner>();
+    runner = scripted.get();
+    window.setModalRunner(std::move(scripted));
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        qWarning("main window not exposed");
+}
+
+QAction* WindowDriver::action(const QString& text) const
+{
+    const auto actions = window.findChildren<QAction*>();
+    for (QAction* candidate : actions) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    qFatal("no action %s", qPrintable(text));
+}
+
+QDockWidget* WindowDriver::dock(const char* objectName) const
+{
+    return window.findChild<QDockWidget*>(QString::fromLatin1(objectName));
+}
+
+QTableView* WindowDriver::cameraView() const
+{
+    return qobject_cast<QTableView*>(dock("CameraListDock")->widget());
+}
+
+QTableView* WindowDriver::badpixelView() const
+{
+    return qobject_cast<QTableView*>(dock("BadpixelListDock")->widget());
+}
+
+DisplayWidget* WindowDriver::display() const
+{
+    return window.findChild<DisplayWidget*>(QStringLiteral("display"));
+}
+
+QString WindowDriver::label(const char* objectName) const
+{
+    return window.findChild<QLabel*>(QString::fromLatin1(objectName))->text();
+}
+
+QString WindowDriver::statusMessage() const
+{
+    return window.statusBar()->currentMessage();
+}
+
+int WindowDriver::cameraRow(const QString& serial) const
+{
+    const QAbstractItemModel* model = cameraView()->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->index(row, 3).data().toString() == serial)
+            return row;
+    }
+    return -1;
+}
+
+QString WindowDriver::cameraStatus(const QString& serial) const
+{
+    return cameraView()->model()->index(cameraRow(serial), 4).data().toString();
+}
+
+void WindowDriver::selectCamera(const QString& serial)
+{
+    cameraView()->selectRow(cameraRow(serial));
+}
+
+void WindowDriver::openCamera(const QString& serial)
+{
+    selectCamera(serial);
+    action(QStringLiteral("&Open camera"))->trigger();
+}
