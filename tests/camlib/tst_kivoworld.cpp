@@ -338,7 +338,7 @@ void TestKivoWorld::injectedFaultsAreChecked()
 void TestKivoWorld::badInputFails_data()
 {
     QTest::addColumn<Call>("call");
-    // handle() is the open colour camera's handle; the calls run after the open.
+    // c->handle() is the camera opened by the test function before the call runs.
     KivoTestSession* c = &camera;
     static double d = 0;
     static int32_t i = 0;
@@ -401,6 +401,12 @@ void TestKivoWorld::badInputFails_data()
 void TestKivoWorld::badInputFails()
 {
     QFETCH(Call, call);
+    // Small cameras under the default device ids keep the many rows quick.
+    QCOMPARE(
+        KivoSimLoadWorld(R"({"cameras":[)"
+                         R"({"serial":"BI01","model":"M","deviceId":1,"width":64,"height":48},)"
+                         R"({"serial":"BI02","model":"M","deviceId":2,"width":64,"height":48}]})"),
+        0);
     QVERIFY(camera.open(DefaultWorld::colourDevice, false));
     const int32_t status = call();
     QVERIFY(status != CAM_SUCCESS);
