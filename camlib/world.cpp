@@ -297,6 +297,8 @@ void World::deliverFrame(Lock& lock, Session& s, const uint8_t* pixels)
     lock.lock();
     s.inFlight = nullptr;
     frameDone.notify_all();
+    // The frame thread skips a session with a frame in flight; it may be due now.
+    frameWake.notify_all();
     // Capture may have stopped, or the ring changed, while the frame was drawn.
     if (!s.capturing || !camera.plugged || !s.ring.contains(target))
         return;
