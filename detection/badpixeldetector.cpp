@@ -136,13 +136,15 @@ private:
     uint32_t n;
 };
 
-// Sums the same row of Count frames into the sums, or adds it to them. With Count fixed the frame
-// loop unrolls inside the column loop, which vectorises: one pass over the sums per 16 frames.
+// Sums columns x0 to x0 + width - 1 of the same row of Count frames, or adds them to the sums.
+// With Count fixed the frame loop unrolls inside the column loop, which vectorises: one pass over
+// the sums per 16 frames.
 template<size_t Count, bool First>
-void addRows(uint16_t* sums, const uchar* const* frameRows, size_t width)
+void addRows(uint16_t* sums, const uchar* const* frameRows, size_t x0, size_t width)
 {
     std::array<const uchar*, Count> rows;
-    std::copy_n(frameRows, Count, rows.begin());
+    for (size_t i = 0; i < Count; ++i)
+        rows[i] = frameRows[i] + x0;
     for (size_t x = 0; x < width; ++x) {
         uint32_t sum = First ? 0 : sums[x];
         for (const uchar* row : rows)
@@ -152,7 +154,7 @@ void addRows(uint16_t* sums, const uchar* const* frameRows, size_t width)
 }
 
 constexpr size_t framesPerPass = 16;
-using AddRows = void (*)(uint16_t*, const uchar* const*, size_t);
+using AddRows = void (*)(uint16_t*, const uchar* const*, size_t, size_t);
 
 template<bool First, size_t... Counts>
 constexpr std::array<AddRows, sizeof...(Counts)> addRowsFor(std::index_sequence<Counts...>)
@@ -177,6 +179,11 @@ void withColumnStep(uint32_t step, F&& f)
         f(step);
 }
 
+// Frame columns summed and written out at a time. The sums stay in the first level cache, and the
+// reading of the frames and the writing of the planes take turns closely, which keeps both
+// streams of the memory busy.
+constexpr size_t blockWidth = 512;
+
 struct PlaneTarget
 {
     Plane& plane;
@@ -191,11 +198,21 @@ struct PlaneTarget
         row = (y - pattern.startY) / pattern.stepY;
         return row < plane.rows();
     }
+
+    // The first plane column whose pixel lies at frame column x or beyond.
+    uint32_t columnFrom(size_t x) const
+    {
+        if (x <= pattern.startX)
+            return 0;
+        const size_t column = (x - pattern.startX + pattern.stepX - 1) / pattern.stepX;
+        return uint32_t(std::min<size_t>(column, plane.columns()));
+    }
 };
 
-// Averages the frames into the planes one frame row at a time: the row of every frame is summed
-// into a row of 16-bit sums that stays in cache, and each plane row fed by it is written once.
-// For the Bayer planes a frame row feeds two planes, its even and its odd columns.
+// Averages the frames into the planes one frame row at a time, and within it one block of
+// columns at a time: the block of every frame is summed into 16-bit sums, and the cells of each
+// plane fed by it are written once. For the Bayer planes a frame row feeds two planes, its even
+// and its odd columns.
 class FrameAverager
 {
 public:
@@ -218,7 +235,6 @@ public:
             width = std::max(width, size_t(t.pattern.pixelX(t.plane.columns() - 1)) + 1);
             t.summary = {0, std::vector<uint32_t>(t.plane.rows())};
         }
-        sums.resize(width);
 
         std::vector<std::pair<const PlaneTarget*, uint32_t>> fed;
         for (uint32_t y = 0; y < frameRows; ++y) {
@@ -232,59 +248,72 @@ public:
                 continue;
             for (size_t i = 0; i < bits.size(); ++i)
                 rows[i] = bits[i] + ptrdiff_t(y) * bytesPerLine[i];
-            averageRow(fed);
+            for (size_t x0 = 0; x0 < width; x0 += blockWidth)
+                averageBlock(fed, x0, std::min(blockWidth, width - x0));
         }
     }
 
 private:
-    void averageRow(const std::vector<std::pair<const PlaneTarget*, uint32_t>>& fed)
+    using Fed = std::vector<std::pair<const PlaneTarget*, uint32_t>>;
+
+    void averageBlock(const Fed& fed, size_t x0, size_t width)
     {
         const auto n = uint32_t(rows.size());
         if (n <= framesPerRowSum && divider.isExact()) {
-            sumRows(0, n);
-            for (const auto& [target, row] : fed)
-                walkSums(*target, row, MeanAction{divider}, [&](const MeanAction& done) {
+            sumRows(0, n, x0, width);
+            for (const auto& [target, row] : fed) {
+                walkSums(*target, row, x0, width, MeanAction{divider}, [&](const MeanAction& done) {
                     target->summary.cellSum += done.cellSum;
-                    target->summary.rowMaximum[row] = done.largestCell();
+                    uint32_t& maximum = target->summary.rowMaximum[row];
+                    maximum = std::max(maximum, done.largestCell());
                 });
+            }
             return;
         }
         // More frames than a 16-bit sum holds, or no exact multiplier: the cells collect the
         // sums and are divided afterwards.
         for (uint32_t first = 0; first < n; first += framesPerRowSum) {
-            sumRows(first, std::min(n - first, framesPerRowSum));
+            sumRows(first, std::min(n - first, framesPerRowSum), x0, width);
             for (const auto& [target, row] : fed) {
                 if (first == 0)
-                    walkSums(*target, row, CopyAction(), [](const CopyAction&) {});
+                    walkSums(*target, row, x0, width, CopyAction(), [](const CopyAction&) {});
                 else
-                    walkSums(*target, row, SumAction(), [](const SumAction&) {});
+                    walkSums(*target, row, x0, width, SumAction(), [](const SumAction&) {});
             }
         }
         for (const auto& [target, row] : fed) {
+            const uint32_t begin = target->columnFrom(x0);
             DivIterator divide(n);
-            target->plane.iterateRow(row, divide);
+            target->plane.iterateRow(row, begin, target->columnFrom(x0 + width) - begin, divide);
             target->summary.cellSum += divide.summary.sum;
-            target->summary.rowMaximum[row] = divide.summary.maximum;
+            uint32_t& maximum = target->summary.rowMaximum[row];
+            maximum = std::max(maximum, divide.summary.maximum);
         }
     }
 
-    void sumRows(uint32_t first, uint32_t count)
+    void sumRows(uint32_t first, uint32_t count, size_t x0, size_t width)
     {
         const uchar* const* frameRows = rows.data() + first;
         for (uint32_t done = 0; done < count; done += framesPerPass) {
             const size_t pass = std::min<size_t>(count - done, framesPerPass);
             const auto& add = done == 0 ? sumRowsOf : addRowsOf;
-            add[pass - 1](sums.data(), frameRows + done, sums.size());
+            add[pass - 1](sums.data(), frameRows + done, x0, width);
         }
     }
 
+    // Walks the cells of the plane row whose pixels lie in the block of columns from x0 on.
     template<class Action, class Done>
-    void walkSums(const PlaneTarget& target, uint32_t row, Action action, Done done)
+    void walkSums(const PlaneTarget& target, uint32_t row, size_t x0, size_t width, Action action,
+                  Done done)
     {
+        const uint32_t begin = target.columnFrom(x0);
+        const uint32_t end = target.columnFrom(x0 + width);
+        if (begin == end)
+            return;
+        const uint16_t* first = sums.data() + (size_t(target.pattern.pixelX(begin)) - x0);
         withColumnStep(target.pattern.stepX, [&](auto step) {
-            SumValueIterator<Action, decltype(step)> walk(sums.data() + target.pattern.startX, step,
-                                                          action);
-            target.plane.iterateRow(row, walk);
+            SumValueIterator<Action, decltype(step)> walk(first, step, action);
+            target.plane.iterateRow(row, begin, end - begin, walk);
             done(walk.result());
         });
     }
@@ -293,7 +322,7 @@ private:
     std::vector<const uchar*> bits;
     std::vector<ptrdiff_t> bytesPerLine;
     std::vector<const uchar*> rows;
-    std::vector<uint16_t> sums;
+    std::array<uint16_t, blockWidth> sums;
 };
 
 } // namespace

@@ -72,11 +72,19 @@ public:
     template<class Visitor>
     void iterateRow(uint32_t posY, Visitor& visitor)
     {
-        T* const row = &(*this)(posY, 0);
-        // A local bound: the visits write cells of type T, which may be the type of sizeX.
-        const uint32_t columns = sizeX;
-        for (uint32_t posX = 0; posX < columns; ++posX)
-            visitor.visit(row[posX]);
+        iterateRow(posY, 0, sizeX, visitor);
+    }
+
+    // Visits count cells of one row from column posX on.
+    template<class Visitor>
+    void iterateRow(uint32_t posY, uint32_t posX, uint32_t count, Visitor& visitor)
+    {
+        checkBounds(posY, posX);
+        if (count > sizeX - posX)
+            throw out_of_range();
+        T* const cells = data.get() + size_t(sizeX) * posY + posX;
+        for (uint32_t i = 0; i < count; ++i)
+            visitor.visit(cells[i]);
     }
 
 private:

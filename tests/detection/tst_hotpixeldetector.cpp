@@ -181,6 +181,8 @@ private slots:
     void agreesWithPlainDetection();
     void manyFrames_data();
     void manyFrames();
+    void wideFrames_data();
+    void wideFrames();
     void edgeCases_data();
     void edgeCases();
     void refusedPositionsAreNotCounted();
@@ -276,6 +278,36 @@ void TestHotpixelDetector::manyFrames()
             const Outcome wanted = expected({}, colorMode, frames, threshold);
             QCOMPARE(found.entries, wanted.entries);
         }
+    }
+}
+
+// Frames wider than the blocks of columns that are summed at a time.
+void TestHotpixelDetector::wideFrames_data()
+{
+    QTest::addColumn<int>("colorMode");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("monochrome 1100 wide") << mono << 1100 << 3 << 10;
+    QTest::newRow("monochrome 513 wide, 300 frames") << mono << 513 << 2 << 300;
+    QTest::newRow("bayer 1101 wide") << bayer << 1101 << 4 << 10;
+    QTest::newRow("bayer 1026 wide, one frame") << bayer << 1026 << 3 << 1;
+    QTest::newRow("bayer 1024 wide, 186 frames") << bayer << 1024 << 2 << 186;
+}
+
+void TestHotpixelDetector::wideFrames()
+{
+    QFETCH(int, colorMode);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, count);
+
+    QRandomGenerator random{uint32_t(width * count)};
+    const QVector<QImage> frames = randomFrames(random, width, height, count);
+    for (const uint32_t threshold : {0u, 5u, 60u}) {
+        const Outcome found = detect({}, colorMode, frames, threshold);
+        QCOMPARE(found.entries, expected({}, colorMode, frames, threshold).entries);
     }
 }
 
