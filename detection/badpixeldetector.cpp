@@ -215,6 +215,9 @@ struct PlaneTarget
 // and its odd columns.
 class FrameAverager
 {
+    // The planes fed by one frame row, each with the row of it that is fed.
+    using Fed = std::vector<std::pair<const PlaneTarget*, uint32_t>>;
+
 public:
     explicit FrameAverager(const QVector<QImage>& frames)
         : divider(uint32_t(frames.size()))
@@ -236,7 +239,7 @@ public:
             t.summary = {0, std::vector<uint32_t>(t.plane.rows())};
         }
 
-        std::vector<std::pair<const PlaneTarget*, uint32_t>> fed;
+        Fed fed;
         for (uint32_t y = 0; y < frameRows; ++y) {
             fed.clear();
             for (const PlaneTarget& t : targets) {
@@ -254,8 +257,6 @@ public:
     }
 
 private:
-    using Fed = std::vector<std::pair<const PlaneTarget*, uint32_t>>;
-
     void averageBlock(const Fed& fed, size_t x0, size_t width)
     {
         const auto n = uint32_t(rows.size());

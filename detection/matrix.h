@@ -79,8 +79,7 @@ public:
     template<class Visitor>
     void iterateRow(uint32_t posY, uint32_t posX, uint32_t count, Visitor& visitor)
     {
-        checkBounds(posY, posX);
-        if (count > sizeX - posX)
+        if (posY >= sizeY || posX > sizeX || count > sizeX - posX)
             throw out_of_range();
         T* const cells = data.get() + size_t(sizeX) * posY + posX;
         for (uint32_t i = 0; i < count; ++i)

@@ -36,6 +36,8 @@ private slots:
     void outOfRange();
     void iterateVisitsRowByRow();
     void iterateRowVisitsOneRow();
+    void iterateRowPart_data();
+    void iterateRowPart();
 };
 
 void TestMatrix::noSize_data()
@@ -116,6 +118,37 @@ void TestMatrix::iterateRowVisitsOneRow()
     m.iterateRow(1, recorder);
     QCOMPARE(recorder.seen, QList<int>({10, 11, 12}));
     QVERIFY_EXCEPTION_THROWN(m.iterateRow(2, recorder), Matrix<int>::out_of_range);
+}
+
+void TestMatrix::iterateRowPart_data()
+{
+    QTest::addColumn<uint>("posX");
+    QTest::addColumn<uint>("count");
+    QTest::addColumn<QList<int>>("seen");
+    QTest::addColumn<bool>("inside");
+
+    QTest::newRow("middle cell") << 1u << 1u << QList<int>{11} << true;
+    QTest::newRow("to the end") << 1u << 2u << QList<int>{11, 12} << true;
+    QTest::newRow("nothing after the end") << 3u << 0u << QList<int>() << true;
+    QTest::newRow("one past the end") << 1u << 3u << QList<int>() << false;
+    QTest::newRow("start past the end") << 4u << 0u << QList<int>() << false;
+}
+
+void TestMatrix::iterateRowPart()
+{
+    QFETCH(uint, posX);
+    QFETCH(uint, count);
+    QFETCH(QList<int>, seen);
+    QFETCH(bool, inside);
+
+    Matrix<int> m(2, 3);
+    number(m);
+    Recorder recorder;
+    if (inside)
+        m.iterateRow(1, posX, count, recorder);
+    else
+        QVERIFY_EXCEPTION_THROWN(m.iterateRow(1, posX, count, recorder), Matrix<int>::out_of_range);
+    QCOMPARE(recorder.seen, seen);
 }
 
 QTEST_GUILESS_MAIN(TestMatrix)
