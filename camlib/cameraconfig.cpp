@@ -1,4 +1,4 @@
-#include "cameraspec.h"
+#include "cameraconfig.h"
 
 namespace kivo {
 
@@ -19,7 +19,7 @@ float strengthAt(PixelPos p)
 
 } // namespace
 
-std::vector<HotPixel> CameraSpec::trueHotPixels() const
+std::vector<HotPixel> CameraConfig::trueHotPixels() const
 {
     std::vector<HotPixel> result;
     result.reserve(factoryList.size() + userList.size() + unlistedHotPixels.size());

@@ -27,7 +27,7 @@ struct HotPixel
 
 // What a configuration says about one camera. Immutable once the world is
 // loaded; the changing state lives in SimCamera.
-struct CameraSpec
+struct CameraConfig
 {
     std::string serial;
     std::string model;

@@ -23,15 +23,15 @@ void requireConnected(const Session& s)
 {
     if (!s.camera.plugged)
         throw CamError(StatusCameraRemoved,
-                       "Camera " + s.camera.spec.serial + " is not connected.");
+                       "Camera " + s.camera.config.serial + " is not connected.");
 }
 
 void requireEeprom(const Session& s)
 {
     requireConnected(s);
-    if (!s.camera.spec.canStoreList)
+    if (!s.camera.config.canStoreList)
         throw CamError(StatusNotSupported,
-                       "Camera " + s.camera.spec.serial + " cannot store a hot pixel list.");
+                       "Camera " + s.camera.config.serial + " cannot store a hot pixel list.");
 }
 
 const PixelList& driverList(const Session& s)
@@ -66,17 +66,17 @@ void writeList(const PixelList& list, void* buffer, uint32_t size)
     std::memcpy(buffer, words.data(), needed);
 }
 
-void requireOnSensor(const PixelList& list, const CameraSpec& spec, Status status)
+void requireOnSensor(const PixelList& list, const CameraConfig& config, Status status)
 {
     for (PixelPos p : list) {
-        if (p.x >= spec.width || p.y >= spec.height)
+        if (p.x >= config.width || p.y >= config.height)
             throw CamError(status, "The entry " + std::to_string(p.x) + "," + std::to_string(p.y) +
-                                       " lies outside the " + std::to_string(spec.width) + "x" +
-                                       std::to_string(spec.height) + " sensor.");
+                                       " lies outside the " + std::to_string(config.width) + "x" +
+                                       std::to_string(config.height) + " sensor.");
     }
 }
 
-PixelList readList(const void* buffer, uint32_t size, const CameraSpec& spec)
+PixelList readList(const void* buffer, uint32_t size, const CameraConfig& config)
 {
     if (!buffer || size < 2)
         throw badParameter("A hot pixel list needs at least its count word.");
@@ -92,7 +92,7 @@ PixelList readList(const void* buffer, uint32_t size, const CameraSpec& spec)
         std::memcpy(pair, static_cast<const uint8_t*>(buffer) + 2 + 4 * i, 4);
         list[i] = {pair[0], pair[1]};
     }
-    requireOnSensor(list, spec, StatusInvalidParameter);
+    requireOnSensor(list, config, StatusInvalidParameter);
     return list;
 }
 
@@ -153,7 +153,7 @@ std::string readFileName(const void* buffer, uint32_t size)
 void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t size)
 {
     SimCamera& camera = s.camera;
-    const CameraSpec& spec = camera.spec;
+    const CameraConfig& config = camera.config;
     switch (command) {
     case CAM_HP_DISABLE:
         s.correction = CAM_HP_DISABLE;
@@ -167,7 +167,7 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
         return;
     case CAM_HP_GET_SUPPORTED_MODES:
         writeCount(buffer, size,
-                   CAM_HP_MODE_SOFTWARE | (spec.canStoreList ? CAM_HP_MODE_CAMERA : 0));
+                   CAM_HP_MODE_SOFTWARE | (config.canStoreList ? CAM_HP_MODE_CAMERA : 0));
         return;
     case CAM_HP_DRIVER_LIST_EXISTS:
         if (size != 0)
@@ -181,15 +181,15 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
         writeList(driverList(s), buffer, size);
         return;
     case CAM_HP_DRIVER_LIST_SET:
-        s.driverList = readList(buffer, size, spec);
+        s.driverList = readList(buffer, size, config);
         return;
     case CAM_HP_FACTORY_COUNT:
         requireConnected(s);
-        writeCount(buffer, size, uint32_t(spec.factoryList.size()));
+        writeCount(buffer, size, uint32_t(config.factoryList.size()));
         return;
     case CAM_HP_FACTORY_LIST:
         requireConnected(s);
-        writeList(spec.factoryList, buffer, size);
+        writeList(config.factoryList, buffer, size);
         return;
     case CAM_HP_USER_COUNT:
         requireEeprom(s);
@@ -201,17 +201,17 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
         return;
     case CAM_HP_USER_WRITE: {
         requireEeprom(s);
-        const PixelList list = readList(buffer, size, spec);
-        if (int(list.size()) > spec.maxUserCount)
+        const PixelList list = readList(buffer, size, config);
+        if (int(list.size()) > config.maxUserCount)
             throw CamError(StatusListTooLong,
-                           "The camera holds at most " + std::to_string(spec.maxUserCount) +
+                           "The camera holds at most " + std::to_string(config.maxUserCount) +
                                " user entries, not " + std::to_string(list.size()) + ".");
         camera.writeEeprom(list);
         return;
     }
     case CAM_HP_USER_MAX_COUNT:
         requireConnected(s);
-        writeCount(buffer, size, uint32_t(spec.maxUserCount));
+        writeCount(buffer, size, uint32_t(config.maxUserCount));
         return;
     case CAM_HP_USER_DELETE:
         requireEeprom(s);
@@ -227,7 +227,7 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
     case CAM_HP_DRIVER_LIST_LOAD_FILE: {
         const std::string name = readFileName(buffer, size);
         PixelList list = HotPixelFile::load(name);
-        requireOnSensor(list, spec, StatusFileFormat);
+        requireOnSensor(list, config, StatusFileFormat);
         s.driverList = std::move(list);
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cameraspec.h"
+#include "cameraconfig.h"
 
 #include <cstdint>
 #include <string>

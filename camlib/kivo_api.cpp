@@ -67,12 +67,12 @@ int32_t CamList(CAM_CAMERA_LIST* list)
             const kivo::SimCamera& camera = *cameras[i];
             CAM_CAMERA_INFO info;
             std::memset(&info, 0, sizeof info);
-            info.cameraId = camera.spec.cameraId;
-            info.deviceId = camera.spec.deviceId;
-            info.sensorId = camera.spec.sensorId;
+            info.cameraId = camera.config.cameraId;
+            info.deviceId = camera.config.deviceId;
+            info.sensorId = camera.config.sensorId;
             info.inUse = (camera.openHandle != 0 || camera.inUseElsewhere) ? 1 : 0;
-            copyText(info.serial, camera.spec.serial);
-            copyText(info.model, camera.spec.model);
+            copyText(info.serial, camera.config.serial);
+            copyText(info.model, camera.config.model);
             std::memcpy(records + i * sizeof info, &info, sizeof info);
         }
         list->count = uint32_t(n);
@@ -107,14 +107,14 @@ int32_t CamSensorInfo(uint32_t handle, CAM_SENSOR_INFO* info)
 {
     return onSession(handle, "CamSensorInfo", [&](Session& s) {
         require(info, "No sensor record given.");
-        const kivo::CameraSpec& spec = s.camera.spec;
+        const kivo::CameraConfig& config = s.camera.config;
         std::memset(info, 0, sizeof *info);
-        info->sensorId = spec.sensorId;
-        copyText(info->sensorName, spec.sensorName);
-        info->colorFilter = spec.bayer ? 1 : 0;
-        info->maxWidth = uint32_t(spec.width);
-        info->maxHeight = uint32_t(spec.height);
-        info->pixelSizeNm = spec.pixelSizeNm;
+        info->sensorId = config.sensorId;
+        copyText(info->sensorName, config.sensorName);
+        info->colorFilter = config.bayer ? 1 : 0;
+        info->maxWidth = uint32_t(config.width);
+        info->maxHeight = uint32_t(config.height);
+        info->pixelSizeNm = config.pixelSizeNm;
         return CAM_SUCCESS;
     });
 }
@@ -123,12 +123,12 @@ int32_t CamDeviceInfo(uint32_t handle, CAM_DEVICE_INFO* info)
 {
     return onSession(handle, "CamDeviceInfo", [&](Session& s) {
         require(info, "No device record given.");
-        const kivo::CameraSpec& spec = s.camera.spec;
+        const kivo::CameraConfig& config = s.camera.config;
         std::memset(info, 0, sizeof *info);
-        copyText(info->serial, spec.serial);
-        copyText(info->model, spec.model);
-        copyText(info->version, spec.firmwareVersion);
-        copyText(info->date, spec.firmwareDate);
+        copyText(info->serial, config.serial);
+        copyText(info->model, config.model);
+        copyText(info->version, config.firmwareVersion);
+        copyText(info->date, config.firmwareDate);
         return CAM_SUCCESS;
     });
 }
@@ -142,7 +142,7 @@ int32_t CamDuration(uint32_t handle, uint32_t mode, uint32_t* milliseconds)
                            "Unknown duration " + std::to_string(mode) + ".");
         // Before an upload the camera is not open yet: the handle is then the
         // device id with CAM_USE_DEVICE_ID, as given to CamOpen.
-        *milliseconds = world().cameraForDuration(handle).spec.firmwareUploadMs;
+        *milliseconds = world().cameraForDuration(handle).config.firmwareUploadMs;
         return CAM_SUCCESS;
     });
 }
@@ -164,8 +164,8 @@ int32_t CamImageArea(uint32_t handle, uint32_t command, void* buffer, uint32_t s
         switch (command) {
         case CAM_AOI_GET_MAX_SIZE:
             require(buffer && size == 8, "The maximum size needs a buffer of 8 bytes.");
-            values[0] = s.camera.spec.width;
-            values[1] = s.camera.spec.height;
+            values[0] = s.camera.config.width;
+            values[1] = s.camera.config.height;
             std::memcpy(buffer, values, 8);
             break;
         case CAM_AOI_SET:
@@ -285,7 +285,7 @@ int32_t CamPixelClock(uint32_t handle, int32_t clock)
         if (clock == CAM_GET_CURRENT)
             return int32_t(s.pixelClock);
         if (clock == CAM_GET_DEFAULT)
-            return int32_t(s.camera.spec.pixelClockInitial);
+            return int32_t(s.camera.config.pixelClockInitial);
         s.setPixelClock(clock);
         world().wakeFrameThread();
         return CAM_SUCCESS;
@@ -296,8 +296,8 @@ int32_t CamPixelClockRange(uint32_t handle, int32_t* min, int32_t* max)
 {
     return onSession(handle, "CamPixelClockRange", [&](Session& s) {
         require(min && max, "No place for the range.");
-        *min = s.camera.spec.pixelClockMin;
-        *max = s.camera.spec.pixelClockMax;
+        *min = s.camera.config.pixelClockMin;
+        *max = s.camera.config.pixelClockMax;
         return CAM_SUCCESS;
     });
 }

@@ -74,7 +74,7 @@ const char* KivoSimLastMessage(void)
 int KivoSimLoadWorld(const char* json)
 {
     return guarded([&] {
-        const std::vector<kivo::CameraSpec> specs =
+        const std::vector<kivo::CameraConfig> specs =
             json ? kivo::WorldConfig::parse(json) : kivo::WorldConfig::defaultWorld();
         return world().control([&](Lock& lock) {
             world().loadWorld(lock, specs);
@@ -134,9 +134,9 @@ int KivoSimDeliverFrame(const char* serial, const uint8_t* pixels, size_t size)
         // One frame at a time per camera: wait for one still being drawn.
         kivo::Session& s = world().waitForFrame(lock, handle);
         if (!s.capturing)
-            throw std::invalid_argument("camera " + camera.spec.serial + " is not capturing");
+            throw std::invalid_argument("camera " + camera.config.serial + " is not capturing");
         if (!camera.plugged)
-            throw std::invalid_argument("camera " + camera.spec.serial + " is unplugged");
+            throw std::invalid_argument("camera " + camera.config.serial + " is unplugged");
         if (pixels && size != s.frameBytes())
             throw std::invalid_argument("a frame of this camera takes " +
                                         std::to_string(s.frameBytes()) + " bytes, not " +
@@ -176,7 +176,7 @@ int KivoSimReadFactoryList(const char* serial, uint16_t* words, int capacity)
 {
     return guarded([&] {
         return world().control([&](Lock&) {
-            return copyWords(world().camera(serial).spec.factoryList, words, capacity);
+            return copyWords(world().camera(serial).config.factoryList, words, capacity);
         });
     });
 }

@@ -5,16 +5,17 @@
 
 namespace kivo {
 
-SensorTiming::SensorTiming(const CameraSpec& spec, int areaWidth, int areaHeight, int pixelClockMHz)
+SensorTiming::SensorTiming(const CameraConfig& config, int areaWidth, int areaHeight,
+                           int pixelClockMHz)
 {
     const double clock = double(pixelClockMHz) * 1e6;
-    lineTime = double(areaWidth + spec.lineOverheadClocks) / clock;
-    minTime = lineTime * double(areaHeight + spec.frameOverheadLines);
-    if (spec.maxFps > 0.0)
-        minTime = std::max(minTime, 1.0 / spec.maxFps);
+    lineTime = double(areaWidth + config.lineOverheadClocks) / clock;
+    minTime = lineTime * double(areaHeight + config.frameOverheadLines);
+    if (config.maxFps > 0.0)
+        minTime = std::max(minTime, 1.0 / config.maxFps);
     // The frame counter runs on the pixel clock, so a faster clock shortens
     // the longest frame it can count.
-    maxTime = std::max(minTime, double(spec.maxFrameClocks) / clock);
+    maxTime = std::max(minTime, double(config.maxFrameClocks) / clock);
 }
 
 double SensorTiming::snapFrameTime(double seconds) const

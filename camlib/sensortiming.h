@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cameraspec.h"
+#include "cameraconfig.h"
 
 namespace kivo {
 
@@ -9,7 +9,7 @@ namespace kivo {
 class SensorTiming
 {
 public:
-    SensorTiming(const CameraSpec& spec, int areaWidth, int areaHeight, int pixelClockMHz);
+    SensorTiming(const CameraConfig& config, int areaWidth, int areaHeight, int pixelClockMHz);
 
     double minFrameTime() const { return minTime; }
     double maxFrameTime() const { return maxTime; }

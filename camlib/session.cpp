@@ -11,20 +11,20 @@ namespace kivo {
 Session::Session(uint32_t sessionHandle, SimCamera& simCamera)
     : handle(sessionHandle)
     , camera(simCamera)
-    , colorMode(camera.spec.forcedColorMode >= 0 ? camera.spec.forcedColorMode
-                : camera.spec.bayer              ? CAM_CM_BAYER_RAW8
-                                                 : CAM_CM_MONO8)
-    , area{0, 0, camera.spec.width, camera.spec.height}
-    , pixelClock(camera.spec.pixelClockInitial)
+    , colorMode(camera.config.forcedColorMode >= 0 ? camera.config.forcedColorMode
+                : camera.config.bayer              ? CAM_CM_BAYER_RAW8
+                                                   : CAM_CM_MONO8)
+    , area{0, 0, camera.config.width, camera.config.height}
+    , pixelClock(camera.config.pixelClockInitial)
 {
     const SensorTiming t = timing();
     frameTime = t.minFrameTime();
-    exposureMs = t.snapExposure(camera.spec.startExposureMs, frameTime);
+    exposureMs = t.snapExposure(camera.config.startExposureMs, frameTime);
 }
 
 SensorTiming Session::timing() const
 {
-    return SensorTiming(camera.spec, area[2], area[3], pixelClock);
+    return SensorTiming(camera.config, area[2], area[3], pixelClock);
 }
 
 void Session::rebound()
@@ -39,9 +39,9 @@ void Session::setColorMode(int mode)
     if (mode != CAM_CM_RGB32 && mode != CAM_CM_MONO8 && mode != CAM_CM_BAYER_RAW8)
         throw CamError(StatusNotSupported,
                        "Colour mode " + std::to_string(mode) + " is not supported.");
-    if (camera.spec.forcedColorMode >= 0)
-        colorMode = camera.spec.forcedColorMode;
-    else if (!camera.spec.bayer && mode == CAM_CM_BAYER_RAW8)
+    if (camera.config.forcedColorMode >= 0)
+        colorMode = camera.config.forcedColorMode;
+    else if (!camera.config.bayer && mode == CAM_CM_BAYER_RAW8)
         colorMode = CAM_CM_MONO8;
     else
         colorMode = mode;
@@ -49,8 +49,8 @@ void Session::setColorMode(int mode)
 
 void Session::setArea(int x, int y, int width, int height)
 {
-    if (x < 0 || y < 0 || width < 1 || height < 1 || x > camera.spec.width - width ||
-        y > camera.spec.height - height)
+    if (x < 0 || y < 0 || width < 1 || height < 1 || x > camera.config.width - width ||
+        y > camera.config.height - height)
         throw CamError(StatusInvalidParameter, "The image area " + std::to_string(width) + "x" +
                                                    std::to_string(height) + " at " +
                                                    std::to_string(x) + "," + std::to_string(y) +
@@ -64,11 +64,11 @@ void Session::setArea(int x, int y, int width, int height)
 
 void Session::setPixelClock(int clock)
 {
-    if (clock < camera.spec.pixelClockMin || clock > camera.spec.pixelClockMax)
+    if (clock < camera.config.pixelClockMin || clock > camera.config.pixelClockMax)
         throw CamError(StatusInvalidParameter,
                        "Pixel clock " + std::to_string(clock) + " lies outside " +
-                           std::to_string(camera.spec.pixelClockMin) + " to " +
-                           std::to_string(camera.spec.pixelClockMax) + " MHz.");
+                           std::to_string(camera.config.pixelClockMin) + " to " +
+                           std::to_string(camera.config.pixelClockMax) + " MHz.");
     pixelClock = clock;
     rebound();
 }
@@ -98,7 +98,7 @@ double Session::setExposure(double ms)
         return exposureMs;
     const SensorTiming t = timing();
     exposureMs =
-        t.snapExposure(ms == CAM_EXPOSURE_DEFAULT ? camera.spec.startExposureMs : ms, frameTime);
+        t.snapExposure(ms == CAM_EXPOSURE_DEFAULT ? camera.config.startExposureMs : ms, frameTime);
     return exposureMs;
 }
 
@@ -125,7 +125,7 @@ FrameRequest Session::frameRequest(PixelList& corrected) const
 {
     corrected.clear();
     if (correction != CAM_HP_DISABLE) {
-        corrected = camera.spec.factoryList;
+        corrected = camera.config.factoryList;
         const PixelList& user = camera.eepromSnapshot();
         corrected.insert(corrected.end(), user.begin(), user.end());
         if (correction == CAM_HP_MODE_SOFTWARE && driverList)
@@ -137,7 +137,7 @@ FrameRequest Session::frameRequest(PixelList& corrected) const
     r.width = area[2];
     r.height = area[3];
     r.colorMode = colorMode;
-    r.bayerSensor = camera.spec.bayer;
+    r.bayerSensor = camera.config.bayer;
     r.covered = camera.covered;
     r.exposureMs = exposureMs;
     r.masterGain = gains[0];

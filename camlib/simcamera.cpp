@@ -5,28 +5,28 @@
 
 namespace kivo {
 
-SimCamera::SimCamera(CameraSpec specification)
-    : spec(std::move(specification))
-    , hotPixels(spec.trueHotPixels())
-    , plugged(spec.plugged)
-    , inUseElsewhere(spec.inUse)
-    , covered(spec.covered)
-    , firmwareNeeded(spec.firmwareUploadMs > 0)
+SimCamera::SimCamera(CameraConfig cameraConfig)
+    : config(std::move(cameraConfig))
+    , hotPixels(config.trueHotPixels())
+    , plugged(config.plugged)
+    , inUseElsewhere(config.inUse)
+    , covered(config.covered)
+    , firmwareNeeded(config.firmwareUploadMs > 0)
 {
     reloadEeprom();
 }
 
 PixelList SimCamera::readEeprom()
 {
-    if (!spec.canStoreList)
+    if (!config.canStoreList)
         return {};
-    eeprom = EepromStore::load(spec.serial).value_or(spec.userList);
+    eeprom = EepromStore::load(config.serial).value_or(config.userList);
     return eeprom;
 }
 
 void SimCamera::writeEeprom(const PixelList& list)
 {
-    EepromStore::save(spec.serial, list);
+    EepromStore::save(config.serial, list);
     eeprom = list;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cameraspec.h"
+#include "cameraconfig.h"
 
 #include <cstdint>
 #include <vector>
@@ -12,9 +12,9 @@ namespace kivo {
 class SimCamera
 {
 public:
-    explicit SimCamera(CameraSpec spec);
+    explicit SimCamera(CameraConfig config);
 
-    const CameraSpec spec;
+    const CameraConfig config;
     const std::vector<HotPixel> hotPixels;
 
     bool plugged;

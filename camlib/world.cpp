@@ -34,8 +34,8 @@ World& World::instance()
 
 World::World()
 {
-    for (const CameraSpec& spec : WorldConfig::fromEnvironment())
-        cameras.push_back(std::make_unique<SimCamera>(spec));
+    for (const CameraConfig& config : WorldConfig::fromEnvironment())
+        cameras.push_back(std::make_unique<SimCamera>(config));
 }
 
 void World::recordError(uint32_t handle, int32_t code, const std::string& text)
@@ -83,7 +83,7 @@ SimCamera& World::cameraForDuration(uint32_t handleOrDevice)
         const uint32_t device =
             handleOrDevice & ~uint32_t(CAM_USE_DEVICE_ID | CAM_ALLOW_FIRMWARE_UPLOAD);
         for (const auto& camera : cameras) {
-            if (camera->spec.deviceId == device && camera->plugged)
+            if (camera->config.deviceId == device && camera->plugged)
                 return *camera;
         }
         throw CamError(StatusNoSuchCamera,
@@ -112,7 +112,7 @@ SimCamera& World::camera(const char* serial)
     if (!serial)
         throw std::invalid_argument("no serial number given");
     for (const auto& camera : cameras) {
-        if (camera->spec.serial == serial)
+        if (camera->config.serial == serial)
             return *camera;
     }
     throw std::invalid_argument("no camera with serial number \"" + std::string(serial) + "\"");
@@ -121,7 +121,7 @@ SimCamera& World::camera(const char* serial)
 Session& World::openSession(SimCamera& camera)
 {
     if (!camera.openHandle)
-        throw std::invalid_argument("camera " + camera.spec.serial + " is not open");
+        throw std::invalid_argument("camera " + camera.config.serial + " is not open");
     return *sessions.at(camera.openHandle);
 }
 
@@ -145,9 +145,9 @@ uint32_t World::open(uint32_t request)
     for (SimCamera* candidate : connectedCameras()) {
         const bool byDevice = request & CAM_USE_DEVICE_ID;
         // Camera id 0 asks for the first camera that is free.
-        const bool matches = byDevice  ? candidate->spec.deviceId == id
+        const bool matches = byDevice  ? candidate->config.deviceId == id
                              : id == 0 ? !candidate->openHandle && !candidate->inUseElsewhere
-                                       : candidate->spec.cameraId == id;
+                                       : candidate->config.cameraId == id;
         if (matches) {
             camera = candidate;
             break;
@@ -159,7 +159,7 @@ uint32_t World::open(uint32_t request)
                            (request & CAM_USE_DEVICE_ID ? "camera with device id "
                                                         : "camera with camera id ") +
                            std::to_string(id) + " is connected.");
-    const std::string& serial = camera->spec.serial;
+    const std::string& serial = camera->config.serial;
     if (camera->openHandle)
         throw CamError(StatusCameraInUse, "Camera " + serial + " is already open in this program.");
     if (camera->inUseElsewhere)
@@ -237,7 +237,7 @@ void World::startCapture(Session& s)
 {
     if (!s.camera.plugged)
         throw CamError(StatusCameraRemoved,
-                       "Camera " + s.camera.spec.serial + " is not connected.");
+                       "Camera " + s.camera.config.serial + " is not connected.");
     if (s.ring.isEmpty())
         throw CamError(StatusNoImage, "Capture needs image memory in the ring.");
     if (s.capturing)
@@ -338,7 +338,7 @@ void World::runFrames()
     }
 }
 
-void World::loadWorld(Lock& lock, const std::vector<CameraSpec>& specs)
+void World::loadWorld(Lock& lock, const std::vector<CameraConfig>& specs)
 {
     while (!sessions.empty())
         close(lock, sessions.begin()->first);
@@ -346,8 +346,8 @@ void World::loadWorld(Lock& lock, const std::vector<CameraSpec>& specs)
     faults.clear();
     errors.clear();
     cameras.clear();
-    for (const CameraSpec& spec : specs)
-        cameras.push_back(std::make_unique<SimCamera>(spec));
+    for (const CameraConfig& config : specs)
+        cameras.push_back(std::make_unique<SimCamera>(config));
 }
 
 void World::setPlugged(SimCamera& camera, bool plugged)

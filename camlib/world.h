@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cameraspec.h"
+#include "cameraconfig.h"
 #include "camerror.h"
 #include "camstatus.h"
 #include "eventhub.h"
@@ -97,7 +97,7 @@ public:
     // given, are the image's exact bytes.
     void deliverFrame(Lock& lock, Session& session, const uint8_t* pixels);
 
-    void loadWorld(Lock& lock, const std::vector<CameraSpec>& specs);
+    void loadWorld(Lock& lock, const std::vector<CameraConfig>& specs);
     void setPlugged(SimCamera& camera, bool plugged);
 
     FaultTable& faultTable() { return faults; }

@@ -189,10 +189,10 @@ private:
     std::set<std::string> known;
 };
 
-CameraSpec readCamera(const json& value, const std::string& path)
+CameraConfig readCamera(const json& value, const std::string& path)
 {
     ObjectReader r(value, path);
-    CameraSpec c;
+    CameraConfig c;
     c.serial = r.text("serial", 15, nullptr);
     c.model = r.text("model", 31, nullptr);
     c.sensorName = r.text("sensorName", 31, &c.model);
@@ -250,11 +250,11 @@ CameraSpec readCamera(const json& value, const std::string& path)
 
 } // namespace
 
-std::vector<CameraSpec> WorldConfig::defaultWorld()
+std::vector<CameraConfig> WorldConfig::defaultWorld()
 {
-    std::vector<CameraSpec> world(3);
+    std::vector<CameraConfig> world(3);
 
-    CameraSpec& colour = world[0];
+    CameraConfig& colour = world[0];
     colour.serial = "SIM0001280";
     colour.model = "Kivo Sim C1280";
     colour.sensorName = "SIM-S1280C";
@@ -272,7 +272,7 @@ std::vector<CameraSpec> WorldConfig::defaultWorld()
     listed.insert(listed.end(), colour.userList.begin(), colour.userList.end());
     colour.unlistedHotPixels = scatter(colour.width, colour.height, 5, 815, listed);
 
-    CameraSpec& mono = world[1];
+    CameraConfig& mono = world[1];
     mono.serial = "SIM0000752";
     mono.model = "Kivo Sim M752";
     mono.sensorName = "SIM-S752M";
@@ -294,7 +294,7 @@ std::vector<CameraSpec> WorldConfig::defaultWorld()
     mono.frameOverheadLines = 45;
     mono.maxFrameClocks = 4194304;
 
-    CameraSpec& busy = world[2];
+    CameraConfig& busy = world[2];
     busy.serial = "SIM0001600";
     busy.model = "Kivo Sim C1600";
     busy.sensorName = "SIM-S1600C";
@@ -310,7 +310,7 @@ std::vector<CameraSpec> WorldConfig::defaultWorld()
     return world;
 }
 
-std::vector<CameraSpec> WorldConfig::parse(const std::string& text)
+std::vector<CameraConfig> WorldConfig::parse(const std::string& text)
 {
     json document;
     try {
@@ -329,12 +329,12 @@ std::vector<CameraSpec> WorldConfig::parse(const std::string& text)
     if (!cameras.is_array())
         ObjectReader::fail("cameras", "must be an array");
 
-    std::vector<CameraSpec> world;
+    std::vector<CameraConfig> world;
     std::set<std::string> serials;
     std::set<uint32_t> deviceIds;
     for (size_t i = 0; i < cameras.size(); ++i) {
         const std::string path = "cameras[" + std::to_string(i) + "]";
-        CameraSpec camera = readCamera(cameras[i], path);
+        CameraConfig camera = readCamera(cameras[i], path);
         if (!serials.insert(camera.serial).second)
             ObjectReader::fail(path + ".serial", "\"" + camera.serial + "\" is used twice");
         if (!deviceIds.insert(camera.deviceId).second)
@@ -345,7 +345,7 @@ std::vector<CameraSpec> WorldConfig::parse(const std::string& text)
     return world;
 }
 
-std::vector<CameraSpec> WorldConfig::fromEnvironment()
+std::vector<CameraConfig> WorldConfig::fromEnvironment()
 {
     const char* file = std::getenv("KIVO_SIM_CONFIG");
     if (!file || !*file)

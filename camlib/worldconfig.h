@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cameraspec.h"
+#include "cameraconfig.h"
 
 #include <string>
 #include <vector>
@@ -12,14 +12,14 @@ namespace kivo {
 // file named by KIVO_SIM_CONFIG.
 namespace WorldConfig {
 
-std::vector<CameraSpec> defaultWorld();
+std::vector<CameraConfig> defaultWorld();
 
 // Throws std::runtime_error naming the first offending field.
-std::vector<CameraSpec> parse(const std::string& json);
+std::vector<CameraConfig> parse(const std::string& json);
 
 // The world of KIVO_SIM_CONFIG, or the default when it is unset. A file that
 // cannot be read or parsed costs one line on stderr and gives the default.
-std::vector<CameraSpec> fromEnvironment();
+std::vector<CameraConfig> fromEnvironment();
 
 } // namespace WorldConfig
 
