@@ -124,6 +124,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     cameraListDock->raise();
     cameraListModel.refresh();
+    cameraListView->resizeColumnsToContents();
     ui->display->imageLabel->hide();
 }
 
