@@ -67,6 +67,7 @@ private slots:
     void layoutSurvivesRestart();
 
     void cameraRowsShowTheirState();
+    void failedListRefreshReachesStatusBar();
     void openByDoubleClickOnlyForFreeCameras();
     void actionsFollowTheSelectedRow();
     void openShowsLiveImageAndCounters();
@@ -259,6 +260,21 @@ void TestMainWindow::cameraRowsShowTheirState()
     driver.openCamera(colourCamera);
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
     QCOMPARE(driver.cameraStatus(monoCamera), QStringLiteral("free"));
+}
+
+void TestMainWindow::failedListRefreshReachesStatusBar()
+{
+    WindowDriver driver;
+    // The next poll fails; the rows stay and the window lives on.
+    QVERIFY(KivoSimInjectFault("CamCount", 1, 5) == 0);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.statusMessage(),
+                              QStringLiteral("Can't get number of cameras."), 3000);
+    QCOMPARE(driver.cameraView()->model()->rowCount(), 3);
+
+    QVERIFY(KivoSimInjectFault("CamList", 1, 5) == 0);
+    QVERIFY(KivoSimSetPlugged(monoCamera.toLatin1().constData(), 0) == 0);
+    QTRY_COMPARE(driver.statusMessage(), QStringLiteral("Can't get camera list."));
+    QTRY_COMPARE(driver.cameraRow(monoCamera), -1);
 }
 
 void TestMainWindow::openByDoubleClickOnlyForFreeCameras()
