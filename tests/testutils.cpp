@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <QVector>
 
+#include <exception>
+
 namespace TestUtils {
 
 IsolatedEnvironment::IsolatedEnvironment()
@@ -24,6 +26,23 @@ IsolatedEnvironment::IsolatedEnvironment()
 }
 
 IsolatedEnvironment::~IsolatedEnvironment() = default;
+
+QString errorText(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QString();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
 
 QImage greyFrame(int width, int height, uchar value)
 {
