@@ -1,18 +1,176 @@
 #include "badpixellistmodel.h"
 
+#include "camera.h"
+#include "camstatus.h"
+#include "kivo_control.h"
+#include "testutils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextStream>
 
-#include <stdexcept>
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
+
+using TestUtils::errorText;
 
 namespace {
 
-QList<int> classes(const BadpixelListModel& model)
+const char* const childArgument = "--print-camera-lists";
+using Ranges = QList<QPair<int, int>>;
+using Words = QVector<uint16_t>;
+const Words presetDriverList{2, 100, 10, 101, 11};
+
+// A camera of a 256 x 64 sensor: factory entry i lies at (i % 256, i / 256),
+// user entry i at (i % 256, 32 + i / 256).
+struct Lists
 {
-    QList<int> result;
-    for (const Badpixel& e : model.badpixelList())
-        result << e.pixelclass;
+    int factory = 0;
+    int user = 0;
+    int maxUser = 100;
+};
+
+QByteArray serial(int device)
+{
+    return "HP000" + QByteArray::number(device);
+}
+
+QByteArray pairs(int count, int row)
+{
+    QByteArrayList list;
+    for (int i = 0; i < count; ++i)
+        list << "[" + QByteArray::number(i % 256) + "," + QByteArray::number(row + i / 256) + "]";
+    return "[" + list.join(',') + "]";
+}
+
+// Camera i has device id i + 1.
+QByteArray world(const QList<Lists>& cameras)
+{
+    QByteArrayList list;
+    for (int i = 0; i < cameras.size(); ++i)
+        list << R"({"serial":")" + serial(i + 1) + R"(","model":"HP","deviceId":)" +
+                    QByteArray::number(i + 1) + R"(,"width":256,"height":64,"maxUserCount":)" +
+                    QByteArray::number(cameras[i].maxUser) + R"(,"factoryList":)" +
+                    pairs(cameras[i].factory, 0) + R"(,"userList":)" + pairs(cameras[i].user, 32) +
+                    "}";
+    return R"({"cameras":[)" + list.join(',') + "]}";
+}
+
+// Entries i = 0 to count - 1 at (i % 256, row + i / 256) as "x y class".
+QStringList entries(int count, int row, int pixelclass)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << QStringLiteral("%1 %2 %3").arg(i % 256).arg(row + i / 256).arg(pixelclass);
+    return list;
+}
+
+// The list buffer of the entries: n, then n pairs.
+Words buffer(int count, int row)
+{
+    Words words{uint16_t(count)};
+    for (int i = 0; i < count; ++i)
+        words << uint16_t(i % 256) << uint16_t(row + i / 256);
+    return words;
+}
+
+// The lines of a text file holding the entries.
+QString lines(const QStringList& entries)
+{
+    QString text;
+    for (const QString& entry : entries)
+        text += entry + QLatin1Char('\n');
+    return text;
+}
+
+// "x y class, x y class", so that a failing comparison shows the whole list.
+QString describe(const BadpixelListModel& model)
+{
+    QStringList list;
+    for (const Badpixel& entry : model.badpixelList())
+        list << QStringLiteral("%1 %2 %3").arg(entry.x).arg(entry.y).arg(entry.pixelclass);
+    return list.join(QLatin1String(", "));
+}
+
+// Makes the next CamHotPixel call of the command fail with status 7; any text
+// other than a command makes nothing fail.
+bool refuse(const QString& command)
+{
+    const QByteArray operation = "CamHotPixel:" + command.toLatin1();
+    return !command.startsWith(QLatin1String("0x")) ||
+           KivoSimInjectFault(operation.constData(), 1, 7) == 0;
+}
+
+Ranges ranges(const QSignalSpy& spy)
+{
+    Ranges result;
+    for (const QList<QVariant>& arguments : spy)
+        result << qMakePair(arguments.at(1).toInt(), arguments.at(2).toInt());
     return result;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The camera's user list as its EEPROM holds it: n, then n pairs.
+Words eeprom(int device)
+{
+    Words words(2 * 65535 + 1);
+    const int count = KivoSimReadEeprom(serial(device).constData(), words.data(), words.size());
+    words.resize(count < 0 ? 0 : 2 * count + 1);
+    return words;
+}
+
+// The library's own list as CamHotPixel gives it; the single word 0 for none.
+Words driverList(uint32_t handle)
+{
+    if (CamHotPixel(handle, CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0) != CAM_SUCCESS)
+        return {0};
+    int32_t count = 0;
+    if (CamHotPixel(handle, CAM_HP_DRIVER_LIST_COUNT, &count, sizeof count) != CAM_SUCCESS)
+        return {};
+    Words words(2 * count + 1);
+    if (CamHotPixel(handle, CAM_HP_DRIVER_LIST_GET, words.data(), 2 * words.size()) != CAM_SUCCESS)
+        return {};
+    return words;
+}
+
+// Exports while the process may write no file beyond 100 bytes, the way a
+// full disk stops a write part way.
+QString exportOnFullDisk(BadpixelListModel& model, const QString& file)
+{
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lowered = old;
+    lowered.rlim_cur = 100;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    const QString error = errorText([&] { model.exportAsFile(file); });
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+    return error;
+}
+
+// The second process of the round trip: prints what the first camera gives.
+int printCameraLists()
+{
+    KivoSimSetManualFrames(serial(1).constData(), 1);
+    Camera camera;
+    BadpixelListModel model;
+    const QString error = errorText([&] { camera.open(1); });
+    model.getBadpixelList(&camera);
+    QTextStream(stdout) << error << describe(model);
+    return 0;
 }
 
 } // namespace
@@ -22,100 +180,144 @@ class TestBadpixelListModel : public QObject
     Q_OBJECT
 
 private slots:
-    void addRefusesOnlyFactoryAndUserDuplicates_data();
-    void addRefusesOnlyFactoryAndUserDuplicates();
-    void addTruncatesTo16Bits();
-    void dataAndHeaders_data();
-    void dataAndHeaders();
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void addBadpixel_data();
+    void addBadpixel();
+    void tableInterface();
     void setDataRules_data();
     void setDataRules();
-    void findRadius_data();
-    void findRadius();
-    void findTakesLowestRow();
-    void deleteOnlyUserEntries();
-    void clearUserKeepsOthersInOrder();
-    void clearAllKeepsNothing();
-    void insertRowsAddsUserEntriesAtZero();
-    void sortByColumn_data();
-    void sortByColumn();
-    void sortEmptyEmitsNothing();
-    void sortRejectsUnknownColumn();
+    void findBadpixel_data();
+    void findBadpixel();
+    void deleteAndClear();
+    void sort_data();
+    void sort();
+
+    void read_data();
+    void read();
+    void write_data();
+    void write();
+    void writtenListSurvivesNewProcess();
+
+    void exportAndImportAgain_data();
+    void exportAndImportAgain();
+    void failedExportKeepsOldFile();
+    void import_data();
+    void import();
+    void save_data();
+    void save();
+    void load_data();
+    void load();
+
+private:
+    QString path(const QString& name) const { return env->path() + QLatin1Char('/') + name; }
+    void import(BadpixelListModel& model, const QString& text);
+    // Loads the cameras, which produce no frames, and opens the first; the
+    // error text on a failure.
+    QString openWorld(const QList<Lists>& cameras);
+    // A camera with two factory entries whose library holds presetDriverList.
+    QString openFileCamera(bool preset);
+
+    std::unique_ptr<TestUtils::IsolatedEnvironment> env;
+    std::unique_ptr<Camera> camera;
 };
 
-void TestBadpixelListModel::addRefusesOnlyFactoryAndUserDuplicates_data()
+void TestBadpixelListModel::initTestCase()
 {
-    QTest::addColumn<QString>("existingClass");
-    QTest::addColumn<bool>("added");
-
-    QTest::newRow("held by factory entry") << QStringLiteral("factory") << false;
-    QTest::newRow("held by user entry") << QStringLiteral("user") << false;
+    qRegisterMetaType<QList<QPersistentModelIndex>>();
+    qRegisterMetaType<QAbstractItemModel::LayoutChangeHint>();
 }
 
-void TestBadpixelListModel::addRefusesOnlyFactoryAndUserDuplicates()
+void TestBadpixelListModel::init()
 {
-    QFETCH(QString, existingClass);
-    QFETCH(bool, added);
+    env = std::make_unique<TestUtils::IsolatedEnvironment>();
+}
+
+void TestBadpixelListModel::cleanup()
+{
+    camera.reset();
+    KivoSimClearFaults();
+    env.reset();
+}
+
+void TestBadpixelListModel::import(BadpixelListModel& model, const QString& text)
+{
+    QVERIFY(TestUtils::writeFile(path(QStringLiteral("import.txt")), text.toLatin1()));
+    model.importFromFile(path(QStringLiteral("import.txt")));
+}
+
+QString TestBadpixelListModel::openWorld(const QList<Lists>& cameras)
+{
+    if (KivoSimLoadWorld(world(cameras).constData()) != 0)
+        return QString::fromUtf8(KivoSimLastMessage());
+    for (int device = 1; device <= cameras.size(); ++device)
+        KivoSimSetManualFrames(serial(device).constData(), 1);
+    camera = std::make_unique<Camera>();
+    return errorText([this] { camera->open(1); });
+}
+
+QString TestBadpixelListModel::openFileCamera(bool preset)
+{
+    const QString error = openWorld({{2, 0, 100}});
+    Words words = presetDriverList;
+    if (error.isEmpty() && preset &&
+        CamHotPixel(camera->cameraHandle(), CAM_HP_DRIVER_LIST_SET, words.data(),
+                    2 * words.size()) != CAM_SUCCESS)
+        return QStringLiteral("driver list not set");
+    return error;
+}
+
+void TestBadpixelListModel::addBadpixel_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QPoint>("position");
+    QTest::addColumn<QString>("added");
+
+    QTest::newRow("position of a factory entry") << "4 5 0" << QPoint(4, 5) << "";
+    QTest::newRow("position of a user entry") << "4 5 1" << QPoint(4, 5) << "";
+    QTest::newRow("position of an ignored entry") << "4 5 2" << QPoint(4, 5) << ", 4 5 1";
+    QTest::newRow("same after 16-bit truncation") << "4 5 1" << QPoint(65540, 65541) << "";
+    QTest::newRow("stored as 16 bits") << "4 5 1" << QPoint(70000, -1) << ", 4464 65535 1";
+}
+
+void TestBadpixelListModel::addBadpixel()
+{
+    QFETCH(QString, existing);
+    QFETCH(QPoint, position);
+    QFETCH(QString, added);
 
     BadpixelListModel model;
-    QVERIFY(model.addBadpixel(QPoint(4, 5)));
-    model.setData(model.index(0, 2), existingClass);
-
+    import(model, existing);
     QSignalSpy pixelAdded(&model, &BadpixelListModel::pixelAdded);
-    QSignalSpy rowsInserted(&model, &BadpixelListModel::rowsInserted);
-    QCOMPARE(model.addBadpixel(QPoint(4, 5)), added);
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(pixelAdded.count(), 0);
-    QCOMPARE(rowsInserted.count(), 0);
+    QSignalSpy inserted(&model, &BadpixelListModel::rowsInserted);
 
-    // A different position is never blocked, and is announced at the end.
-    QVERIFY(model.addBadpixel(QPoint(5, 4)));
-    QCOMPARE(pixelAdded.count(), 1);
-    QCOMPARE(pixelAdded.first().first().toInt(), 1);
-    QCOMPARE(rowsInserted.count(), 1);
-    QCOMPARE(rowsInserted.first().at(1).toInt(), 1);
-    QCOMPARE(model.badpixelAt(1).pixelclass, uint8_t(User));
+    QCOMPARE(model.addBadpixel(position), !added.isEmpty());
+
+    QCOMPARE(describe(model), existing + added);
+    QCOMPARE(ranges(inserted), added.isEmpty() ? Ranges() : (Ranges{{1, 1}}));
+    QCOMPARE(pixelAdded.count(), inserted.count());
+    if (!added.isEmpty())
+        QCOMPARE(pixelAdded.first().first().toInt(), 1);
 }
 
-void TestBadpixelListModel::addTruncatesTo16Bits()
+void TestBadpixelListModel::tableInterface()
 {
     BadpixelListModel model;
-    QVERIFY(model.addBadpixel(QPoint(70000, -1)));
-    QCOMPARE(model.badpixelAt(0).x, uint16_t(4464));
-    QCOMPARE(model.badpixelAt(0).y, uint16_t(65535));
-    // The same position after truncation is a duplicate.
-    QVERIFY(!model.addBadpixel(QPoint(4464, 65535)));
-}
-
-void TestBadpixelListModel::dataAndHeaders_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QVariant>("expected");
-
-    QTest::newRow("x as int") << 0 << int(Qt::DisplayRole) << QVariant(12);
-    QTest::newRow("y for editing") << 1 << int(Qt::EditRole) << QVariant(34);
-    QTest::newRow("class name") << 2 << int(Qt::DisplayRole) << QVariant(QStringLiteral("user"));
-    QTest::newRow("no tool tip") << 0 << int(Qt::ToolTipRole) << QVariant();
-    QTest::newRow("no colour") << 2 << int(Qt::ForegroundRole) << QVariant();
-    QTest::newRow("column beyond") << 3 << int(Qt::DisplayRole) << QVariant();
-}
-
-void TestBadpixelListModel::dataAndHeaders()
-{
-    QFETCH(int, column);
-    QFETCH(int, role);
-    QFETCH(QVariant, expected);
-
-    BadpixelListModel model;
+    QSignalSpy layout(&model, &BadpixelListModel::layoutChanged);
+    model.sort(7, Qt::AscendingOrder); // an empty list is left alone
+    QCOMPARE(layout.count(), 0);
     model.addBadpixel(QPoint(12, 34));
-    QCOMPARE(model.data(model.index(0, column), role), expected);
+    QVERIFY(model.insertRows(0, 1));
+    QCOMPARE(describe(model), QStringLiteral("0 0 1, 12 34 1"));
 
-    QCOMPARE(model.columnCount(), 3);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("x"));
-    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("class"));
-    QCOMPARE(model.headerData(0, Qt::Vertical), QVariant(0));
-    QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole), QVariant());
+    QCOMPARE(model.data(model.index(1, 0)), QVariant(12));
+    QCOMPARE(model.data(model.index(1, 2), Qt::EditRole), QVariant(QStringLiteral("user")));
+    QVERIFY(!model.data(model.index(1, 1), Qt::ToolTipRole).isValid());
     QVERIFY(!model.data(QModelIndex()).isValid());
+    QCOMPARE(model.headerData(2, Qt::Horizontal), QVariant(QStringLiteral("class")));
+    QCOMPARE(model.headerData(1, Qt::Vertical), QVariant(1));
 }
 
 void TestBadpixelListModel::setDataRules_data()
@@ -125,16 +327,16 @@ void TestBadpixelListModel::setDataRules_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QVariant>("shown");
 
+    const QVariant user(QStringLiteral("user"));
+    const QVariant factory(QStringLiteral("factory"));
     QTest::newRow("x truncated") << 0 << QVariant(70000) << true << QVariant(4464);
     QTest::newRow("y from text") << 1 << QVariant(QStringLiteral("17")) << true << QVariant(17);
     QTest::newRow("x not a number")
         << 0 << QVariant(QStringLiteral("seven")) << false << QVariant(1);
-    QTest::newRow("factory accepted")
-        << 2 << QVariant(QStringLiteral("factory")) << true << QVariant(QStringLiteral("factory"));
-    QTest::newRow("ignore refused")
-        << 2 << QVariant(QStringLiteral("ignore")) << false << QVariant(QStringLiteral("user"));
+    QTest::newRow("factory accepted") << 2 << factory << true << factory;
+    QTest::newRow("ignore refused") << 2 << QVariant(QStringLiteral("ignore")) << false << user;
     QTest::newRow("other case refused")
-        << 2 << QVariant(QStringLiteral("Factory")) << false << QVariant(QStringLiteral("user"));
+        << 2 << QVariant(QStringLiteral("Factory")) << false << user;
 }
 
 void TestBadpixelListModel::setDataRules()
@@ -147,184 +349,447 @@ void TestBadpixelListModel::setDataRules()
     BadpixelListModel model;
     model.addBadpixel(QPoint(1, 2));
     QSignalSpy changed(&model, &BadpixelListModel::dataChanged);
-
     const QModelIndex index = model.index(0, column);
+
     QCOMPARE(model.setData(index, value), accepted);
     QCOMPARE(model.data(index), shown);
     QCOMPARE(changed.count(), accepted ? 1 : 0);
-    if (accepted) {
-        QCOMPARE(changed.first().at(0).toModelIndex(), index);
-        QCOMPARE(changed.first().at(1).toModelIndex(), index);
-    }
+    if (accepted)
+        QCOMPARE(changed.first().mid(0, 2), (QVariantList{index, index}));
     QVERIFY(!model.setData(model.index(0, 3), value));
 }
 
-void TestBadpixelListModel::findRadius_data()
+void TestBadpixelListModel::findBadpixel_data()
 {
-    QTest::addColumn<QPoint>("entry");
+    QTest::addColumn<QList<QPoint>>("positions");
     QTest::addColumn<int>("radius");
-    QTest::addColumn<bool>("found");
+    QTest::addColumn<int>("row");
 
-    QTest::newRow("exact, radius 1") << QPoint(10, 10) << 1 << true;
-    QTest::newRow("one off, radius 1") << QPoint(11, 10) << 1 << false;
-    QTest::newRow("6 and 6 off, radius 7") << QPoint(16, 4) << 7 << true;
-    QTest::newRow("7 off in x, radius 7") << QPoint(17, 10) << 7 << false;
-    QTest::newRow("7 off in y, radius 7") << QPoint(10, 3) << 7 << false;
+    QTest::newRow("exact, radius 1") << QList<QPoint>{{10, 10}} << 1 << 0;
+    QTest::newRow("one off, radius 1") << QList<QPoint>{{11, 10}} << 1 << -1;
+    QTest::newRow("6 and 6 off, radius 7") << QList<QPoint>{{16, 4}} << 7 << 0;
+    QTest::newRow("7 off in x, radius 7") << QList<QPoint>{{17, 10}} << 7 << -1;
+    QTest::newRow("7 off in y, radius 7") << QList<QPoint>{{10, 3}} << 7 << -1;
+    QTest::newRow("lowest row, not nearest") << QList<QPoint>{{15, 15}, {10, 10}} << 7 << 0;
 }
 
-void TestBadpixelListModel::findRadius()
+void TestBadpixelListModel::findBadpixel()
 {
-    QFETCH(QPoint, entry);
+    QFETCH(QList<QPoint>, positions);
     QFETCH(int, radius);
-    QFETCH(bool, found);
+    QFETCH(int, row);
 
     BadpixelListModel model;
-    model.addBadpixel(entry);
+    for (const QPoint& position : positions)
+        model.addBadpixel(position);
     const QModelIndex index = model.findBadpixel(10, 10, radius);
-    QCOMPARE(index.isValid(), found);
-    if (found) {
-        QCOMPARE(index.row(), 0);
-        QCOMPARE(index.column(), 0);
-    }
+    QCOMPARE(index.row(), row);
+    QCOMPARE(index.column(), row < 0 ? -1 : 0);
 }
 
-void TestBadpixelListModel::findTakesLowestRow()
-{
-    BadpixelListModel model;
-    model.addBadpixel(QPoint(15, 15));
-    model.addBadpixel(QPoint(10, 10));
-    QCOMPARE(model.findBadpixel(10, 10, 7).row(), 0);
-}
-
-void TestBadpixelListModel::deleteOnlyUserEntries()
+void TestBadpixelListModel::deleteAndClear()
 {
     BadpixelListModel model;
     QVERIFY(!model.deleteUserBadpixel(0));
-    model.addBadpixel(QPoint(1, 1));
-    model.addBadpixel(QPoint(2, 2));
-    model.setData(model.index(0, 2), QStringLiteral("factory"));
-
-    QVERIFY(!model.deleteUserBadpixel(0));
-    QVERIFY(!model.deleteUserBadpixel(2));
-    QVERIFY(!model.deleteUserBadpixel(-1));
+    import(model, QStringLiteral("1 1 1\n2 2 0\n3 3 1\n4 4 2\n5 5 1\n"));
     QSignalSpy removed(&model, &BadpixelListModel::rowsRemoved);
-    QVERIFY(model.deleteUserBadpixel(1));
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.badpixelAt(0).pixelclass, uint8_t(Factory));
-}
 
-void TestBadpixelListModel::clearUserKeepsOthersInOrder()
-{
-    BadpixelListModel model;
-    for (int i = 0; i < 5; ++i)
-        model.addBadpixel(QPoint(i, i));
-    model.setData(model.index(2, 2), QStringLiteral("factory"));
-    model.setData(model.index(4, 2), QStringLiteral("factory"));
-    model.setData(model.index(4, 0), 40);
-
-    QSignalSpy removed(&model, &BadpixelListModel::rowsRemoved);
+    for (int row : {-1, 1, 3, 5})
+        QVERIFY2(!model.deleteUserBadpixel(row), qPrintable(QString::number(row)));
+    QVERIFY(model.deleteUserBadpixel(2));
+    // Clearing the user entries announces each removal on its own.
     model.clearUserBadpixelList();
-    QCOMPARE(classes(model), QList<int>({Factory, Factory}));
-    QCOMPARE(model.badpixelAt(0).x, uint16_t(2));
-    QCOMPARE(model.badpixelAt(1).x, uint16_t(40));
-    QCOMPARE(removed.count(), 3); // one announcement per removed entry
+    QCOMPARE(describe(model), QStringLiteral("2 2 0, 4 4 2"));
+    QCOMPARE(ranges(removed), (Ranges{{2, 2}, {0, 0}, {2, 2}}));
 
     removed.clear();
-    model.clearUserBadpixelList();
-    QCOMPARE(removed.count(), 0);
-}
-
-void TestBadpixelListModel::clearAllKeepsNothing()
-{
-    BadpixelListModel model;
-    QSignalSpy removed(&model, &BadpixelListModel::rowsRemoved);
     model.clearBadpixelList();
-    QCOMPARE(removed.count(), 0);
-
-    model.addBadpixel(QPoint(1, 1));
-    model.addBadpixel(QPoint(2, 1));
-    model.setData(model.index(0, 2), QStringLiteral("factory"));
     model.clearBadpixelList();
     QCOMPARE(model.rowCount(), 0);
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(removed.first().at(1).toInt(), 0);
-    QCOMPARE(removed.first().at(2).toInt(), 1);
+    QCOMPARE(ranges(removed), (Ranges{{0, 1}}));
 }
 
-void TestBadpixelListModel::insertRowsAddsUserEntriesAtZero()
-{
-    BadpixelListModel model;
-    for (int i = 1; i <= 4; ++i)
-        model.addBadpixel(QPoint(i, i));
-    QVERIFY(model.insertRows(2, 3));
-    QCOMPARE(model.rowCount(), 7);
-    for (int row = 2; row <= 4; ++row) {
-        QCOMPARE(model.badpixelAt(row).x, uint16_t(0));
-        QCOMPARE(model.badpixelAt(row).y, uint16_t(0));
-        QCOMPARE(model.badpixelAt(row).pixelclass, uint8_t(User));
-    }
-    QCOMPARE(model.badpixelAt(5).x, uint16_t(3));
-}
-
-void TestBadpixelListModel::sortByColumn_data()
+void TestBadpixelListModel::sort_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("order");
-    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("shown");
 
-    QTest::newRow("x ascending") << 0 << int(Qt::AscendingOrder) << QList<int>({1, 2, 3});
-    QTest::newRow("x descending") << 0 << int(Qt::DescendingOrder) << QList<int>({3, 2, 1});
-    QTest::newRow("y ascending") << 1 << int(Qt::AscendingOrder) << QList<int>({10, 20, 30});
-    QTest::newRow("class ascending, factory first")
-        << 2 << int(Qt::AscendingOrder) << QList<int>({Factory, User, User});
+    QTest::newRow("x ascending") << 0 << int(Qt::AscendingOrder) << "1 2 3";
+    QTest::newRow("x descending") << 0 << int(Qt::DescendingOrder) << "3 2 1";
+    QTest::newRow("y ascending") << 1 << int(Qt::AscendingOrder) << "10 20 30";
+    QTest::newRow("class ascending") << 2 << int(Qt::AscendingOrder) << "factory user user";
+    QTest::newRow("class descending") << 2 << int(Qt::DescendingOrder) << "user user factory";
+    QTest::newRow("unknown column") << 3 << int(Qt::AscendingOrder) << "Sort Error";
 }
 
-void TestBadpixelListModel::sortByColumn()
+void TestBadpixelListModel::sort()
 {
     QFETCH(int, column);
     QFETCH(int, order);
-    QFETCH(QList<int>, keys);
+    QFETCH(QString, shown);
 
     BadpixelListModel model;
-    model.addBadpixel(QPoint(2, 30));
-    model.addBadpixel(QPoint(3, 10));
-    model.addBadpixel(QPoint(1, 20));
-    model.setData(model.index(2, 2), QStringLiteral("factory"));
-
+    import(model, QStringLiteral("2 30 1\n3 10 1\n1 20 0\n"));
     QSignalSpy layout(&model, &BadpixelListModel::layoutChanged);
-    model.sort(column, Qt::SortOrder(order));
-    QCOMPARE(layout.count(), 1);
-    QList<int> sorted;
+
+    const QString error = errorText([&] { model.sort(column, Qt::SortOrder(order)); });
+
+    // The sorted column as shown, or the error, after which nothing changed.
+    QStringList sorted;
     for (int row = 0; row < model.rowCount(); ++row)
-        sorted << model.data(model.index(row, column)).toInt();
-    if (column == 2)
-        sorted = classes(model);
-    QCOMPARE(sorted, keys);
+        sorted << model.data(model.index(row, column)).toString();
+    QCOMPARE(error.isEmpty() ? sorted.join(QLatin1Char(' ')) : error, shown);
+    QCOMPARE(layout.count(), error.isEmpty() ? 1 : 0);
 }
 
-void TestBadpixelListModel::sortEmptyEmitsNothing()
+void TestBadpixelListModel::read_data()
 {
+    QTest::addColumn<int>("factory");
+    QTest::addColumn<int>("user");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("factoryRead");
+    QTest::addColumn<bool>("userRead");
+
+    QTest::newRow("3 factory, 2 user") << 3 << 2 << "" << true << true;
+    QTest::newRow("no lists") << 0 << 0 << "" << false << false;
+    QTest::newRow("1000 factory entries") << 1000 << 1 << "" << true << true;
+    QTest::newRow("1001 factory entries") << 1001 << 2 << "" << false << true;
+    QTest::newRow("1000 user entries") << 1 << 1000 << "" << true << true;
+    QTest::newRow("1001 user entries") << 1 << 1001 << "" << true << false;
+    QTest::newRow("factory count refused") << 3 << 2 << "0x8107" << false << true;
+    QTest::newRow("factory list refused") << 3 << 2 << "0x8108" << false << true;
+    QTest::newRow("user count refused") << 3 << 2 << "0x810A" << true << false;
+    QTest::newRow("user list refused") << 3 << 2 << "0x810B" << true << false;
+    QTest::newRow("no camera") << 3 << 2 << "no camera" << false << false;
+}
+
+void TestBadpixelListModel::read()
+{
+    QFETCH(int, factory);
+    QFETCH(int, user);
+    QFETCH(QString, fault);
+    QFETCH(bool, factoryRead);
+    QFETCH(bool, userRead);
+
+    QCOMPARE(openWorld({{factory, user, qMax(user, 100)}}), QString());
     BadpixelListModel model;
+    import(model, QStringLiteral("1 1 1\n2 2 0\n3 3 2\n"));
+    QSignalSpy removed(&model, &BadpixelListModel::rowsRemoved);
+    QSignalSpy inserted(&model, &BadpixelListModel::rowsInserted);
+    QVERIFY(refuse(fault));
+
+    model.getBadpixelList(fault == "no camera" ? nullptr : camera.get());
+
+    const int factoryRows = factoryRead ? factory : 0;
+    const QStringList users = entries(userRead ? user : 0, 32, User);
+    QCOMPARE(describe(model), (entries(factoryRows, 0, Factory) + users).join(", "));
+    QCOMPARE(ranges(removed), (Ranges{{0, 2}}));
+    Ranges announced;
+    if (factoryRead)
+        announced << qMakePair(0, factory - 1);
+    if (userRead)
+        announced << qMakePair(factoryRows, factoryRows + user - 1);
+    QCOMPARE(ranges(inserted), announced);
+}
+
+void TestBadpixelListModel::write_data()
+{
+    QTest::addColumn<int>("factory");
+    QTest::addColumn<int>("maxUser");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<Words>("eeprom");
+
+    // The camera under test holds 4 user entries. Before it, the model reads
+    // one that has 10 factory entries and takes 100 user entries.
+    const QStringList users{"5 6 1", "9 9 2", "7 8 1"};
+    const QStringList noUsers{"9 9 2"};
+    const QStringList six = entries(6, 50, User);
+    const Words usersWritten{2, 5, 6, 7, 8}; // taken only with their size of 10 bytes
+    const Words kept = buffer(4, 32);
+    const QString over100 = QStringLiteral("Can't write more than 100 hot pixel entries.");
+    const QString refused = QStringLiteral("Error writing hotpixel list");
+    QTest::newRow("user entries in row order") << 10 << 100 << "" << users << "" << usersWritten;
+    QTest::newRow("no user entries empty the list") << 10 << 100 << "" << noUsers << "" << Words{0};
+    QTest::newRow("list write refused") << 10 << 100 << "0x810C" << users << refused << kept;
+    QTest::newRow("emptying refused") << 10 << 100 << "0x810E" << noUsers << refused << kept;
+    QTest::newRow("110 rows, 100 past the factory list")
+        << 10 << 100 << "" << entries(100, 50, User) << "" << buffer(100, 50);
+    QTest::newRow("111 rows, one ignored")
+        << 10 << 100 << "" << entries(1, 60, Ignore) + entries(100, 50, User) << over100 << kept;
+    QTest::newRow("unread factory list of 1001 counts")
+        << 1001 << 100 << "" << entries(120, 60, Ignore) + entries(30, 50, User) << ""
+        << buffer(30, 50);
+    QTest::newRow("limit of the camera read last")
+        << 0 << 5 << "" << six << "Can't write more than 5 hot pixel entries." << kept;
+    // What a refused query or no camera leaves lets the entries pass the
+    // limit, and the camera refuses them.
+    QTest::newRow("maximum query refused") << 0 << 5 << "0x810D" << six << refused << kept;
+    QTest::newRow("factory count refused") << 0 << 5 << "0x8107" << six << refused << kept;
+    QTest::newRow("no camera read last") << 0 << 5 << "no camera" << six << refused << kept;
+}
+
+void TestBadpixelListModel::write()
+{
+    QFETCH(int, factory);
+    QFETCH(int, maxUser);
+    QFETCH(QString, fault);
+    QFETCH(QStringList, list);
+    QFETCH(QString, error);
+    QFETCH(Words, eeprom);
+
+    QCOMPARE(openWorld({{10, 0, 100}, {factory, 4, maxUser}}), QString());
+    BadpixelListModel model;
+    model.getBadpixelList(camera.get());
+    QCOMPARE(errorText([this] { camera->open(2); }), QString());
+    QVERIFY(refuse(fault));
+    model.getBadpixelList(fault == "no camera" ? nullptr : camera.get());
+    import(model, lines(list));
+    const QString before = describe(model);
     QSignalSpy layout(&model, &BadpixelListModel::layoutChanged);
-    model.sort(7, Qt::AscendingOrder);
+
+    QCOMPARE(errorText([&] { model.writeBadpixelList(camera.get()); }), error);
+
+    QCOMPARE(::eeprom(2), eeprom);
+    QCOMPARE(describe(model), before);
     QCOMPARE(layout.count(), 0);
 }
 
-void TestBadpixelListModel::sortRejectsUnknownColumn()
+void TestBadpixelListModel::writtenListSurvivesNewProcess()
 {
+    const QString worldFile = path(QStringLiteral("world.json"));
+    QVERIFY(TestUtils::writeFile(worldFile, world({{3, 2, 100}})));
+    QCOMPARE(openWorld({{3, 2, 100}}), QString());
     BadpixelListModel model;
-    model.addBadpixel(QPoint(2, 2));
-    model.addBadpixel(QPoint(1, 1));
-    QSignalSpy layout(&model, &BadpixelListModel::layoutChanged);
-    try {
-        model.sort(3, Qt::AscendingOrder);
-        QFAIL("no exception");
-    } catch (const std::runtime_error& error) {
-        QCOMPARE(QString::fromLatin1(error.what()), QStringLiteral("Sort Error"));
-    }
-    QCOMPARE(layout.count(), 0);
+    model.getBadpixelList(camera.get());
+    import(model, lines(entries(4, 50, User)));
+    model.writeBadpixelList(camera.get());
+    camera->close();
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KIVO_SIM_CONFIG"), worldFile);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(childArgument)});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), describe(model));
 }
 
-QTEST_GUILESS_MAIN(TestBadpixelListModel)
+void TestBadpixelListModel::exportAndImportAgain_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("list");
+
+    QTest::newRow("user entries among others")
+        << QByteArray("3 4 1\n10 20 1\n") << QStringList{"3 4 1", "5 5 0", "9 9 2", "10 20 1"};
+    QTest::newRow("largest coordinates")
+        << QByteArray("65535 65534 1\n") << QStringList{"65535 65534 1"};
+    QTest::newRow("no user entries") << QByteArray() << QStringList{"5 5 0"};
+    QTest::newRow("empty list") << QByteArray() << QStringList();
+}
+
+void TestBadpixelListModel::exportAndImportAgain()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, list);
+
+    const QString file = path(QStringLiteral("list.txt"));
+    QVERIFY(TestUtils::writeFile(file, QByteArray("a longer old file\n").repeated(20)));
+    BadpixelListModel model;
+    import(model, lines(list));
+
+    model.exportAsFile(file);
+
+    QCOMPARE(readAll(file), text);
+    QCOMPARE(describe(model), list.join(", "));
+    // The user entries come back after the others, with no duplicate.
+    model.importFromFile(file);
+    QStringList users;
+    QStringList others;
+    for (const QString& entry : list)
+        (entry.endsWith(QLatin1String(" 1")) ? users : others) << entry;
+    QCOMPARE(describe(model), (others + users).join(", "));
+}
+
+void TestBadpixelListModel::failedExportKeepsOldFile()
+{
+    BadpixelListModel model;
+    for (int x = 0; x < 200; ++x)
+        model.addBadpixel(QPoint(x, 1000));
+    QCOMPARE(errorText([&] { model.exportAsFile(path(QStringLiteral("no folder/list.txt"))); }),
+             QStringLiteral("Can't open file for writing."));
+
+    const QString file = path(QStringLiteral("list.txt"));
+    QVERIFY(TestUtils::writeFile(file, "7 7 1\n"));
+    const QString error = exportOnFullDisk(model, file);
+    QVERIFY2(error.startsWith(QStringLiteral("Can't write file: ")) && error.size() > 18,
+             qPrintable(error));
+    QCOMPARE(readAll(file), QByteArray("7 7 1\n"));
+    // No temporary file is left beside it.
+    QCOMPARE(QDir(env->path()).entryList(QDir::Files), QStringList{QStringLiteral("list.txt")});
+}
+
+void TestBadpixelListModel::import_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("entries");
+
+    QTest::newRow("lf line ends") << QByteArray("3 4 1\n10 20 1\n") << "3 4 1, 10 20 1";
+    QTest::newRow("crlf line ends") << QByteArray("3 4 1\r\n10 20 1\r\n") << "3 4 1, 10 20 1";
+    QTest::newRow("last line without line end") << QByteArray("3 4 1\n10 20 1") << "3 4 1, 10 20 1";
+    QTest::newRow("empty file") << QByteArray("") << "";
+    QTest::newRow("empty line") << QByteArray("3 4 1\n\n10 20 1\n") << "3 4 1, 0 0 0, 10 20 1";
+    QTest::newRow("empty crlf line at the end") << QByteArray("3 4 1\r\n\r\n") << "3 4 1, 0 0 0";
+    QTest::newRow("hexadecimal and octal") << QByteArray("0x1F 010 0X2\n") << "31 8 2";
+    QTest::newRow("numbers above 16 and 8 bits") << QByteArray("70000 5 257\n") << "4464 5 1";
+    QTest::newRow("trailing text") << QByteArray("7 8 2 seen twice\n") << "7 8 2";
+    QTest::newRow("tabs and repeated blanks") << QByteArray("  7\t 8   1\n") << "7 8 1";
+    QTest::newRow("unknown class code") << QByteArray("1 2 7\n") << "1 2 7";
+    QTest::newRow("missing class") << QByteArray("5 6\n") << "5 6 0";
+    QTest::newRow("text instead of numbers") << QByteArray("hot 4 1\n") << "0 0 0";
+    QTest::newRow("positions already listed") << QByteArray("5 5 0\n5 5 0\n") << "5 5 0, 5 5 0";
+    QTest::newRow("missing file") << QByteArray() << "";
+}
+
+void TestBadpixelListModel::import()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, entries);
+
+    const QString file = path(QStringLiteral("list.txt"));
+    if (!text.isNull())
+        QVERIFY(TestUtils::writeFile(file, text));
+    BadpixelListModel model;
+    import(model, QStringLiteral("1 1 1\n5 5 0\n9 9 2\n"));
+    QSignalSpy layout(&model, &BadpixelListModel::layoutChanged);
+
+    // The user entries go first, also when the file cannot be read.
+    QCOMPARE(errorText([&] { model.importFromFile(file); }),
+             text.isNull() ? QStringLiteral("Can't open file for reading.") : QString());
+
+    QStringList expected{"5 5 0", "9 9 2"};
+    if (!entries.isEmpty())
+        expected << entries;
+    QCOMPARE(describe(model), expected.join(", "));
+    QCOMPARE(layout.count(), text.isNull() ? 0 : 1);
+}
+
+void TestBadpixelListModel::save_data()
+{
+    QTest::addColumn<bool>("preset");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<Words>("driverListAfter");
+
+    const Words before = presetDriverList;
+    QTest::newRow("library holds a list") << true << "" << true << 0 << before;
+    QTest::newRow("library holds none") << false << "" << true << 0 << Words{0};
+    QTest::newRow("list query refused counts as none") << true << "0x8100" << true << 0 << Words{0};
+    QTest::newRow("count refused") << true << "0x8101" << true << 7 << before;
+    QTest::newRow("list read refused") << true << "0x8102" << true << 7 << before;
+    QTest::newRow("list set refused") << true << "0x8103" << true << 7 << before;
+    QTest::newRow("file save refused") << true << "0x8111" << true << 7 << before;
+    QTest::newRow("file cannot be written")
+        << true << "" << false << int(kivo::StatusFileError) << before;
+}
+
+void TestBadpixelListModel::save()
+{
+    QFETCH(bool, preset);
+    QFETCH(QString, fault);
+    QFETCH(bool, writable);
+    QFETCH(int, status);
+    QFETCH(Words, driverListAfter);
+
+    QCOMPARE(openFileCamera(preset), QString());
+    BadpixelListModel model;
+    import(model, QStringLiteral("9 9 0\n5 6 1\n"));
+    const QString file =
+        path(writable ? QStringLiteral("list.bin") : QStringLiteral("no/list.bin"));
+    QVERIFY(refuse(fault));
+
+    QCOMPARE(errorText([&] { model.saveAsFile(camera.get(), file); }),
+             status ? QStringLiteral("write to file failed with %1\n").arg(status) : QString());
+
+    QCOMPARE(QFileInfo::exists(file), status == 0);
+    QCOMPARE(driverList(camera->cameraHandle()), driverListAfter);
+    QCOMPARE(describe(model), QStringLiteral("9 9 0, 5 6 1"));
+}
+
+void TestBadpixelListModel::load_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<Words>("driverListAfter");
+
+    const Words before = presetDriverList;
+    const int format = kivo::StatusFileFormat;
+    QTest::newRow("empty list") << 0 << "" << 0 << true << before;
+    QTest::newRow("one pair") << 1 << "" << 0 << true << before;
+    QTest::newRow("1500 pairs") << 1500 << "" << 0 << true << before;
+    QTest::newRow("missing file") << 3 << "remove" << int(kivo::StatusFileError) << false << before;
+    QTest::newRow("empty file") << 3 << "empty" << format << false << before;
+    QTest::newRow("truncated file") << 3 << "truncate" << format << false << before;
+    QTest::newRow("corrupt file") << 3 << "flip" << format << false << before;
+    QTest::newRow("foreign file") << 3 << "text" << format << false << before;
+    QTest::newRow("list query refused counts as none") << 2 << "0x8100" << 0 << true << Words{0};
+    QTest::newRow("count refused") << 2 << "0x8101" << 7 << false << before;
+    QTest::newRow("list read refused") << 2 << "0x8102" << 7 << false << before;
+    QTest::newRow("file load refused") << 2 << "0x8112" << 7 << false << before;
+    // The file's entries stay although the library keeps the file's list.
+    QTest::newRow("restore refused") << 2 << "0x8103" << 7 << true << buffer(2, 32);
+}
+
+void TestBadpixelListModel::load()
+{
+    QFETCH(int, count);
+    QFETCH(QString, trouble);
+    QFETCH(int, status);
+    QFETCH(bool, loaded);
+    QFETCH(Words, driverListAfter);
+
+    QCOMPARE(openFileCamera(true), QString());
+    const QString file = path(QStringLiteral("list.bin"));
+    BadpixelListModel model;
+    import(model, lines(QStringList{"9 9 0"} + entries(count, 32, User) + QStringList{"8 8 2"}));
+    model.saveAsFile(camera.get(), file);
+    QByteArray bytes = readAll(file);
+    if (trouble == "flip")
+        bytes[14] = char(bytes.at(14) ^ 0x40);
+    bytes = trouble == "empty"      ? QByteArray()
+            : trouble == "truncate" ? bytes.left(bytes.size() - 3)
+            : trouble == "text"     ? QByteArray("3 4 1\n10 20 1\n")
+                                    : bytes;
+    QVERIFY(trouble == "remove" ? QFile::remove(file) : TestUtils::writeFile(file, bytes));
+    model.getBadpixelList(camera.get());
+    import(model, QStringLiteral("1 1 1\n4 4 2\n"));
+    QSignalSpy layout(&model, &BadpixelListModel::layoutChanged);
+    QSignalSpy inserted(&model, &BadpixelListModel::rowsInserted);
+    QVERIFY(refuse(trouble));
+
+    QCOMPARE(errorText([&] { model.loadFromFile(camera.get(), file); }),
+             status ? QStringLiteral("load from file failed with %1\n").arg(status) : QString());
+
+    const QStringList users = entries(loaded ? count : 0, 32, User);
+    QCOMPARE(describe(model), (entries(2, 0, Factory) + QStringList{"4 4 2"} + users).join(", "));
+    QCOMPARE(layout.count(), loaded ? 1 : 0);
+    QCOMPARE(inserted.count(), 0);
+    QCOMPARE(driverList(camera->cameraHandle()), driverListAfter);
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], childArgument) == 0)
+        return printCameraLists();
+    TestBadpixelListModel test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_badpixellistmodel.moc"
