@@ -1,15 +1,30 @@
 #include "kivotestsession.h"
 
+#include "kivo_control.h"
+
+#include <QByteArrayList>
 #include <QElapsedTimer>
 
 #include <cstring>
 
 namespace {
 
-uint32_t cameraEvents[] = {CAM_EV_FRAME, CAM_EV_CAPTURE_FAILED, CAM_EV_DEVICE_RECONNECTED,
-                           CAM_EV_DEVICE_REMOVED};
+const std::vector<uint32_t> cameraEvents = {CAM_EV_FRAME, CAM_EV_CAPTURE_FAILED,
+                                            CAM_EV_DEVICE_RECONNECTED, CAM_EV_DEVICE_REMOVED};
 
 } // namespace
+
+QByteArray testWorld(std::initializer_list<QByteArray> extraFields)
+{
+    QByteArrayList cameras;
+    for (const QByteArray& fields : extraFields) {
+        const QByteArray n = QByteArray::number(cameras.size() + 1);
+        QByteArray camera = R"({"serial":"TEST)" + n + R"(","model":"Test","deviceId":)" + n +
+                            R"(,"width":64,"height":48)";
+        cameras << (fields.isEmpty() ? camera : camera + ',' + fields) + '}';
+    }
+    return R"({"cameras":[)" + cameras.join(',') + "]}";
+}
 
 QByteArray lastErrorText(uint32_t handle)
 {
@@ -28,6 +43,44 @@ std::vector<uint16_t> controlList(int (*read)(const char*, uint16_t*, int), cons
     std::vector<uint16_t> words(size_t(n) * 2 + 1);
     read(serial, words.data(), int(words.size()));
     return words;
+}
+
+std::vector<CAM_CAMERA_INFO> listCameras(uint32_t capacity)
+{
+    std::vector<uint32_t> storage(1 + capacity * sizeof(CAM_CAMERA_INFO) / 4);
+    auto* list = reinterpret_cast<CAM_CAMERA_LIST*>(storage.data());
+    list->count = capacity;
+    if (CamList(list) != CAM_SUCCESS)
+        return {};
+    return std::vector<CAM_CAMERA_INFO>(list->cameras, list->cameras + list->count);
+}
+
+CAM_CAMERA_INFO listed(const char* serial)
+{
+    for (const CAM_CAMERA_INFO& info : listCameras()) {
+        if (qstrcmp(info.serial, serial) == 0)
+            return info;
+    }
+    return CAM_CAMERA_INFO{};
+}
+
+bool armEvents(uint32_t handle, std::vector<uint32_t> ids)
+{
+    for (uint32_t id : ids) {
+        CAM_EVENT_INIT_RECORD record = {id, 0, 0};
+        if (CamEvent(handle, CAM_EVENT_INIT, &record, sizeof record) != CAM_SUCCESS)
+            return false;
+    }
+    return CamEvent(handle, CAM_EVENT_ENABLE, ids.data(), uint32_t(ids.size() * 4)) == CAM_SUCCESS;
+}
+
+Waited waitEvents(uint32_t handle, std::vector<uint32_t> ids, uint32_t timeoutMs, bool all)
+{
+    CAM_EVENT_WAIT_RECORD record = {ids.data(), uint32_t(ids.size()), all ? 1U : 0U, timeoutMs, 0};
+    Waited w;
+    w.status = CamEvent(handle, CAM_EVENT_WAIT, &record, sizeof record);
+    w.signalled = record.signalled;
+    return w;
 }
 
 KivoTestSession::~KivoTestSession()
@@ -57,12 +110,7 @@ bool KivoTestSession::open(uint32_t deviceId, bool capture)
             ok = CamRingAdd(h, address, id) == CAM_SUCCESS;
         }
     }
-    for (uint32_t id : cameraEvents) {
-        CAM_EVENT_INIT_RECORD record = {id, 0, 0};
-        ok = ok && CamEvent(h, CAM_EVENT_INIT, &record, sizeof record) == CAM_SUCCESS;
-    }
-    ok = ok && CamEvent(h, CAM_EVENT_ENABLE, cameraEvents, sizeof cameraEvents) == CAM_SUCCESS;
-    ok = ok && (!capture || CamStartCapture(h, 0) == CAM_SUCCESS);
+    ok = ok && armEvents(h, cameraEvents) && (!capture || CamStartCapture(h, 0) == CAM_SUCCESS);
     if (!ok)
         close();
     return ok;
@@ -81,12 +129,9 @@ void KivoTestSession::close()
     cameraHandle = 0;
 }
 
-int32_t KivoTestSession::waitEvent(uint32_t timeoutMs, uint32_t& signalled) const
+Waited KivoTestSession::waitEvent(uint32_t timeoutMs) const
 {
-    CAM_EVENT_WAIT_RECORD record = {cameraEvents, 4, 0, timeoutMs, 0};
-    const int32_t status = CamEvent(cameraHandle, CAM_EVENT_WAIT, &record, sizeof record);
-    signalled = record.signalled;
-    return status;
+    return waitEvents(cameraHandle, cameraEvents, timeoutMs);
 }
 
 bool KivoTestSession::waitFrame(uint32_t timeoutMs) const
@@ -94,9 +139,8 @@ bool KivoTestSession::waitFrame(uint32_t timeoutMs) const
     QElapsedTimer timer;
     timer.start();
     do {
-        uint32_t signalled = 0;
         const qint64 left = qMax(qint64(0), qint64(timeoutMs) - timer.elapsed());
-        if (waitEvent(uint32_t(left), signalled) == CAM_SUCCESS && signalled == CAM_EV_FRAME)
+        if (waitEvent(uint32_t(left)).signalled == CAM_EV_FRAME)
             return true;
     } while (timer.elapsed() < qint64(timeoutMs));
     return false;
@@ -112,4 +156,11 @@ std::vector<uint8_t> KivoTestSession::latestFrame() const
     std::memcpy(frame.data(), last, frame.size());
     CamRingUnlock(cameraHandle, -1, last);
     return frame;
+}
+
+std::vector<uint8_t> KivoTestSession::deliverFrame(const char* serial) const
+{
+    if (KivoSimDeliverFrame(serial, nullptr, 0) != 0 || !waitFrame(0))
+        return {};
+    return latestFrame();
 }

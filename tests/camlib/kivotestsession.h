@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 // Serials and device ids of the library's built-in cameras.
@@ -13,9 +14,11 @@ constexpr const char* colourSerial = "SIM0001280";
 constexpr uint32_t colourDevice = 1;
 constexpr const char* monoSerial = "SIM0000752";
 constexpr uint32_t monoDevice = 2;
-constexpr const char* busySerial = "SIM0001600";
-constexpr uint32_t busyDevice = 3;
 } // namespace DefaultWorld
+
+// A world of 64x48 cameras "TEST1", "TEST2", ... with device ids 1, 2, ...,
+// one per entry, each entry its extra JSON fields.
+QByteArray testWorld(std::initializer_list<QByteArray> extraFields);
 
 // The text CamLastError gives for handle, empty when it fails.
 QByteArray lastErrorText(uint32_t handle);
@@ -23,9 +26,23 @@ QByteArray lastErrorText(uint32_t handle);
 // Words of a hot pixel list as the control interface gives them.
 std::vector<uint16_t> controlList(int (*read)(const char*, uint16_t*, int), const char* serial);
 
+// The records of CamList, and the one of serial (zeroed when not listed).
+std::vector<CAM_CAMERA_INFO> listCameras(uint32_t capacity = 16);
+CAM_CAMERA_INFO listed(const char* serial);
+
+struct Waited
+{
+    int32_t status = -1;
+    uint32_t signalled = 0;
+};
+
+// Registers and enables the events on handle; waits for any or all of them.
+bool armEvents(uint32_t handle, std::vector<uint32_t> ids);
+Waited waitEvents(uint32_t handle, std::vector<uint32_t> ids, uint32_t timeoutMs, bool all = false);
+
 // One camera opened as the program opens it: colour mode 11, the full
-// sensor, three ring buffers, and the events 2, 8, 9 and 128 registered and
-// enabled. Closes the camera when it goes away.
+// sensor, three ring buffers, and the events 2, 8, 9 and 128 armed. Closes
+// the camera when it goes away.
 class KivoTestSession
 {
 public:
@@ -40,18 +57,16 @@ public:
 
     uint32_t handle() const { return cameraHandle; }
     int width() const { return size[0]; }
-    int height() const { return size[1]; }
-    int bitsPerPixel() const { return bits; }
     size_t frameBytes() const { return size_t(size[0]) * size_t(size[1]) * size_t(bits / 8); }
     const std::vector<char*>& buffers() const { return addresses; }
 
-    // Waits for one of the registered camera events; its status, the event in
-    // signalled.
-    int32_t waitEvent(uint32_t timeoutMs, uint32_t& signalled) const;
+    Waited waitEvent(uint32_t timeoutMs) const;
     // Waits up to timeoutMs for event 2, skipping others.
     bool waitFrame(uint32_t timeoutMs = 10000) const;
     // A copy of the latest frame, taken under the ring's lock.
     std::vector<uint8_t> latestFrame() const;
+    // Has the camera, in manual frames, produce one frame; empty on failure.
+    std::vector<uint8_t> deliverFrame(const char* serial) const;
 
 private:
     uint32_t cameraHandle = 0;
