@@ -613,12 +613,9 @@ void MainWindow::onCameraReconnect()
 
 void MainWindow::newImage(QImage& image)
 {
-    // One conversion serves both the magnifier and the view, which would each
-    // convert the whole frame.
-    QImage frame = image.convertToFormat(QImage::Format_RGB32);
     if (magnifierControl)
-        magnifierControl->magnifier->setImage(frame);
-    ui->display->setImage(frame);
+        magnifierControl->magnifier->setImage(image);
+    ui->display->setImage(image);
     if (detecting)
         collectDetectionFrame(image);
 }
