@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QApplication>
 #include <QHBoxLayout>
-#include <QMouseEvent>
+#include <QSignalSpy>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QVector>
+#include <QWidget>
 
 // One parameter widget's controls laid out in a shown window, as the program
 // places them.
@@ -20,51 +18,39 @@ struct ParameterRow
         layout->addWidget(widget.label);
         layout->addWidget(widget.slider);
         layout->addWidget(widget.spinBox);
-        window.resize(400, 40);
         window.show();
+    }
+
+    // setEnabled greys and restores label, slider and spin box together.
+    void checkSetEnabled()
+    {
+        for (const bool enabled : {false, true}) {
+            widget.setEnabled(enabled);
+            QCOMPARE((QVector<bool>{widget.label->isEnabled(), widget.slider->isEnabled(),
+                                    widget.spinBox->isEnabled()}),
+                     QVector<bool>(3, enabled));
+        }
     }
 
     QWidget window;
     Widget widget;
 };
 
-namespace SliderDrag {
-
-// Centre of the slider's handle when it stands at value, in slider coordinates.
-inline QPoint handleCentre(const QSlider* slider, int value)
-{
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    if (slider->orientation() == Qt::Horizontal) {
-        option.state |= QStyle::State_Horizontal;
-    }
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    option.sliderPosition = value;
-    option.sliderValue = value;
-    option.singleStep = slider->singleStep();
-    option.pageStep = slider->pageStep();
-    option.upsideDown = slider->invertedAppearance();
-    return slider->style()
-        ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
-        .center();
-}
-
-// Grabs the handle with the left button, moves it through the values in turn
-// and releases it at the last one, as a user's drag does.
+// Grabs the handle, moves it through the values in turn and lets it go at the
+// last one: the signals of a drag with the mouse.
 inline void drag(QSlider* slider, const QVector<int>& values)
 {
-    QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier,
-                      handleCentre(slider, slider->sliderPosition()));
-    QPoint position;
-    for (const int value : values) {
-        position = handleCentre(slider, value);
-        QMouseEvent move(QEvent::MouseMove, position, slider->mapToGlobal(position), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(slider, &move);
-    }
-    QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, position);
+    slider->setSliderDown(true);
+    for (const int value : values)
+        slider->setSliderPosition(value);
+    slider->setSliderDown(false);
 }
 
-} // namespace SliderDrag
+template<typename T>
+QList<T> reported(const QSignalSpy& spy)
+{
+    QList<T> values;
+    for (const QList<QVariant>& arguments : spy)
+        values << arguments.at(0).value<T>();
+    return values;
+}
