@@ -97,6 +97,15 @@ Camera::Camera(QObject* parent)
     : QObject(parent)
 {
     connect(&deviceEvents, &EventThread::eventhappen, this, &Camera::eventReceived);
+    // Counted in the event thread before the event is queued, so that a frame
+    // event knows whether a newer one already waits behind it.
+    connect(
+        &cameraEvents, &EventThread::eventhappen, this,
+        [this](int event) {
+            if (event == CAM_EV_FRAME)
+                ++queuedFrameEvents;
+        },
+        Qt::DirectConnection);
     connect(&cameraEvents, &EventThread::eventhappen, this, &Camera::eventReceived);
     deviceEvents.initEvents(0, {CAM_EV_NEW_DEVICE, CAM_EV_REMOVAL});
 }
@@ -273,10 +282,14 @@ uint16_t Camera::sensorId() const
 void Camera::eventReceived(int event)
 {
     switch (event) {
-    case CAM_EV_FRAME:
+    case CAM_EV_FRAME: {
+        // When the receivers are slower than the camera (a large zoom, say),
+        // only the newest frame is shown; the ones queued before it are counted.
+        const bool newerQueued = queuedFrameEvents.fetch_sub(1) > 1;
         if (isOpen())
-            deliverFrame();
+            deliverFrame(!newerQueued);
         break;
+    }
     case CAM_EV_CAPTURE_FAILED:
         ++failCounter;
         break;
@@ -299,9 +312,11 @@ void Camera::eventReceived(int event)
     }
 }
 
-void Camera::deliverFrame()
+void Camera::deliverFrame(bool show)
 {
     ++frameCounter;
+    if (!show)
+        return;
     char* address = nullptr;
     const int status = CamRingLatest(handle, nullptr, nullptr, &address);
     if (status != CAM_SUCCESS) {

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 // The program's one camera session. Opening a camera checks it, selects an
@@ -85,7 +86,7 @@ protected slots:
 
 private:
     void openSteps(uint32_t deviceId);
-    void deliverFrame();
+    void deliverFrame(bool show);
     void applyFallbackConfig();
     uint16_t sensorId() const;
 
@@ -98,6 +99,8 @@ private:
     std::array<unsigned char, 80> sensorInfo{};
     std::array<int32_t, 4> imageArea{};
     int32_t frameCounter = 0;
+    // Frame events emitted by the camera event thread and not yet handled here.
+    std::atomic<int> queuedFrameEvents{0};
     int32_t failCounter = 0;
     ImageSequence sequence;
     int32_t colorMode = 11;
