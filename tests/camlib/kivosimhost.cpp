@@ -1,7 +1,5 @@
-// A program that uses the simulated camera library and nothing else. The
-// control server tests start it to watch a control socket come and go with
-// its process: it says "ready" once the library runs and exits normally when
-// its standard input closes.
+// A program of its own with the simulated library and its control socket: it
+// says "ready" once the library runs and exits when its standard input closes.
 
 #include "kivo_api.h"
 

@@ -3,7 +3,6 @@
 #include "kivo_control.h"
 
 #include <QByteArrayList>
-#include <QElapsedTimer>
 
 #include <cstring>
 
@@ -136,14 +135,7 @@ Waited KivoTestSession::waitEvent(uint32_t timeoutMs) const
 
 bool KivoTestSession::waitFrame(uint32_t timeoutMs) const
 {
-    QElapsedTimer timer;
-    timer.start();
-    do {
-        const qint64 left = qMax(qint64(0), qint64(timeoutMs) - timer.elapsed());
-        if (waitEvent(uint32_t(left)).signalled == CAM_EV_FRAME)
-            return true;
-    } while (timer.elapsed() < qint64(timeoutMs));
-    return false;
+    return waitEvents(cameraHandle, {CAM_EV_FRAME}, timeoutMs).status == CAM_SUCCESS;
 }
 
 std::vector<uint8_t> KivoTestSession::latestFrame() const

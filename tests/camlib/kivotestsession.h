@@ -60,8 +60,8 @@ public:
     size_t frameBytes() const { return size_t(size[0]) * size_t(size[1]) * size_t(bits / 8); }
     const std::vector<char*>& buffers() const { return addresses; }
 
+    // Waits for any of the events, or for event 2 alone.
     Waited waitEvent(uint32_t timeoutMs) const;
-    // Waits up to timeoutMs for event 2, skipping others.
     bool waitFrame(uint32_t timeoutMs = 10000) const;
     // A copy of the latest frame, taken under the ring's lock.
     std::vector<uint8_t> latestFrame() const;

@@ -38,6 +38,18 @@ class TestKivoFrames : public QObject
                KivoSimSetManualFrames(serial, 1) == 0 && KivoSimSetCovered(serial, covered) == 0;
     }
 
+    // For each pixel in the next frame: 'd' dark, 'h' hot, '?' neither.
+    QByteArray look(const char* serial, const Positions& pixels)
+    {
+        const std::vector<uint8_t> frame = camera.deliverFrame(serial);
+        QByteArray seen;
+        for (const auto& p : pixels) {
+            const int v = frame.empty() ? 50 : frame[size_t(p.second * camera.width() + p.first)];
+            seen += v <= 20 ? 'd' : v >= 90 ? 'h' : '?';
+        }
+        return seen;
+    }
+
     // The set of buffers that the next frames were written to.
     std::set<char*> buffersWritten(int frames)
     {
@@ -104,6 +116,7 @@ private slots:
         QCOMPARE(CamRingLatest(camera.handle(), nullptr, nullptr, &locked), CAM_SUCCESS);
         QCOMPARE(CamRingLock(camera.handle(), -1, locked), CAM_SUCCESS);
         const std::vector<uint8_t> kept(locked, locked + camera.frameBytes());
+        camera.waitFrame(0); // the event of the frame now locked may still be pending
         const std::set<char*> whileLocked = buffersWritten(8);
         QVERIFY(!whileLocked.count(locked));
         QCOMPARE(whileLocked.size(), size_t(2));
@@ -171,11 +184,10 @@ private slots:
 
         const Positions hot = positions(controlList(KivoSimReadTrueHotPixels, serial));
         QVERIFY(hot.size() >= 40 && hot.size() <= 100);
+        QCOMPARE(look(serial, hot), QByteArray(int(hot.size()), 'h'));
         std::vector<bool> isHot(first.size());
-        for (const auto& p : hot) {
+        for (const auto& p : hot)
             isHot[size_t(p.second) * 1280 + size_t(p.first)] = true;
-            QVERIFY(first[size_t(p.second) * 1280 + size_t(p.first)] >= 90);
-        }
         const double mean = std::accumulate(first.begin(), first.end(), 0.0) / double(first.size());
         QVERIFY2(mean > 9.0 && mean < 11.0, QByteArray::number(mean));
         int brightest = 0;
@@ -218,17 +230,6 @@ private slots:
         const char* serial = inCamera ? DefaultWorld::colourSerial : DefaultWorld::monoSerial;
         QVERIFY(openManual(inCamera ? DefaultWorld::colourDevice : DefaultWorld::monoDevice, serial,
                            true));
-        // For each pixel of the next frame: 'd' dark, 'h' hot, '?' neither.
-        const auto look = [this, serial](const Positions& pixels) {
-            const std::vector<uint8_t> frame = camera.deliverFrame(serial);
-            QByteArray seen;
-            for (const auto& p : pixels) {
-                const int v =
-                    frame.empty() ? 50 : frame[size_t(p.second * camera.width() + p.first)];
-                seen += v <= 20 ? 'd' : v >= 90 ? 'h' : '?';
-            }
-            return seen;
-        };
         // Hot pixels come as the factory list, the configured EEPROM list, the unlisted ones.
         Positions listed = positions(controlList(KivoSimReadFactoryList, serial));
         const Positions user = positions(controlList(KivoSimReadEeprom, serial));
@@ -242,7 +243,8 @@ private slots:
                              inCamera ? CAM_HP_ENABLE_CAMERA_CORRECTION : CAM_HP_MODE_SOFTWARE,
                              nullptr, 0),
                  CAM_SUCCESS);
-        QCOMPARE(look(listed) + look({unlisted[0]}), QByteArray(int(listed.size()), 'd') + 'h');
+        QCOMPARE(look(serial, listed) + look(serial, {unlisted[0]}),
+                 QByteArray(int(listed.size()), 'd') + 'h');
         // The list replaced is in force from the next frame on.
         uint16_t words[] = {1, uint16_t(unlisted[0].first), uint16_t(unlisted[0].second)};
         QCOMPARE(CamHotPixel(camera.handle(), inCamera ? CAM_HP_USER_WRITE : CAM_HP_DRIVER_LIST_SET,
@@ -250,9 +252,9 @@ private slots:
                  CAM_SUCCESS);
         Positions probe = {listed[0], unlisted[0], unlisted[1]};
         probe.insert(probe.end(), user.begin(), user.end());
-        QCOMPARE(look(probe), "ddh" + QByteArray(int(user.size()), 'h'));
+        QCOMPARE(look(serial, probe), "ddh" + QByteArray(int(user.size()), 'h'));
         QCOMPARE(CamHotPixel(camera.handle(), CAM_HP_DISABLE, nullptr, 0), CAM_SUCCESS);
-        QCOMPARE(look(probe), QByteArray(int(probe.size()), 'h'));
+        QCOMPARE(look(serial, probe), QByteArray(int(probe.size()), 'h'));
     }
 };
 

