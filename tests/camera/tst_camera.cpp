@@ -180,10 +180,6 @@ void TestCamera::openFrameAndClose()
     };
     note(&Camera::displayError, "message");
     note(&Camera::cameraOpened, "opened");
-    note(&Camera::pixelclockChanged, "pixelclock");
-    note(&Camera::framerateChanged, "framerate");
-    note(&Camera::exposureChanged, "exposure");
-    note(&Camera::mastergainChanged, "mastergain");
     note(&Camera::cameraClosed, "closed");
     QImage received;
     bool inRingBuffer = false;
@@ -222,8 +218,7 @@ void TestCamera::openFrameAndClose()
     QCOMPARE(camera.frameCount(), 1);
 
     camera.close();
-    QStringList expected{"opened",     "pixelclock", "framerate",  "exposure",
-                         "mastergain", "image",      "null image", "closed"};
+    QStringList expected{"opened", "image", "null image", "closed"};
     if (!message.isEmpty())
         expected.prepend(QStringLiteral("message"));
     QCOMPARE(order, expected);
@@ -373,10 +368,8 @@ void TestCamera::unplugAndReplugOpenCamera()
 
     // A closed session reports devices, no longer the camera itself.
     camera.close();
-    QCOMPARE(KivoSimSetPlugged(MonoSerial, 0), 0);
-    QTRY_COMPARE(removedDevice.count(), 2);
     QCOMPARE(KivoSimSetPlugged(ColourSerial, 0), 0);
-    QTRY_COMPARE(removedDevice.count(), 3);
+    QTRY_COMPARE(removedDevice.count(), 2);
     QCOMPARE(KivoSimSetPlugged(ColourSerial, 1), 0);
     QTRY_COMPARE(newDevice.count(), 2);
     QCOMPARE(removed.count() + reconnect.count(), 2);

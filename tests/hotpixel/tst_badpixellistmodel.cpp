@@ -186,7 +186,7 @@ private slots:
 
     void addBadpixel_data();
     void addBadpixel();
-    void tableInterface();
+    void freshModel();
     void setDataRules_data();
     void setDataRules();
     void findBadpixel_data();
@@ -302,13 +302,16 @@ void TestBadpixelListModel::addBadpixel()
         QCOMPARE(pixelAdded.first().first().toInt(), 1);
 }
 
-void TestBadpixelListModel::tableInterface()
+void TestBadpixelListModel::freshModel()
 {
     BadpixelListModel model;
     QSignalSpy layout(&model, &BadpixelListModel::layoutChanged);
     model.sort(7, Qt::AscendingOrder); // an empty list is left alone
     QCOMPARE(layout.count(), 0);
     model.addBadpixel(QPoint(12, 34));
+    // Until a camera's lists were read, the camera takes no entry.
+    QCOMPARE(errorText([&] { model.writeBadpixelList(nullptr); }),
+             QStringLiteral("Can't write more than 0 hot pixel entries."));
     QVERIFY(model.insertRows(0, 1));
     QCOMPARE(describe(model), QStringLiteral("0 0 1, 12 34 1"));
 
@@ -500,7 +503,7 @@ void TestBadpixelListModel::write_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<Words>("eeprom");
+    QTest::addColumn<Words>("stored");
 
     // The camera under test holds 4 user entries. Before it, the model reads
     // one that has 10 factory entries and takes 100 user entries.
@@ -538,7 +541,7 @@ void TestBadpixelListModel::write()
     QFETCH(QString, fault);
     QFETCH(QStringList, list);
     QFETCH(QString, error);
-    QFETCH(Words, eeprom);
+    QFETCH(Words, stored);
 
     QCOMPARE(openWorld({{10, 0, 100}, {factory, 4, maxUser}}), QString());
     BadpixelListModel model;
@@ -552,7 +555,7 @@ void TestBadpixelListModel::write()
 
     QCOMPARE(errorText([&] { model.writeBadpixelList(camera.get()); }), error);
 
-    QCOMPARE(::eeprom(2), eeprom);
+    QCOMPARE(eeprom(2), stored);
     QCOMPARE(describe(model), before);
     QCOMPARE(layout.count(), 0);
 }
