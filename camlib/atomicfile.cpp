@@ -15,8 +15,6 @@ namespace kivo {
 
 namespace {
 
-constexpr size_t maxFileBytes = size_t(16) << 20;
-
 CamError fileError(const std::string& what, const std::string& path)
 {
     return CamError(StatusFileError, what + " \"" + path + "\": " + std::strerror(errno));
@@ -50,28 +48,6 @@ private:
 };
 
 } // namespace
-
-std::vector<uint8_t> AtomicFile::read(const std::string& path)
-{
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        throw fileError("Cannot open", path);
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(file.get(), chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw fileError("Cannot read", path);
-        if (n == 0)
-            break;
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (bytes.size() > maxFileBytes)
-            throw CamError(StatusFileFormat, "\"" + path + "\" is too large for a hot pixel list.");
-    }
-    return bytes;
-}
 
 void AtomicFile::write(const std::string& path, const std::vector<uint8_t>& bytes)
 {

@@ -6,13 +6,11 @@
 
 namespace kivo {
 
-// Whole-file reads and writes. A write goes to a temporary file beside the
+// Whole-file writes. A write goes to a temporary file beside the
 // target, is flushed to the disk and then renamed over the target, so that a
 // reader sees the old or the new contents, never a mixture.
 namespace AtomicFile {
 
-// Throws CamError(StatusFileError) when the file cannot be read.
-std::vector<uint8_t> read(const std::string& path);
 // Throws CamError(StatusFileError); the target is unchanged then.
 void write(const std::string& path, const std::vector<uint8_t>& bytes);
 

@@ -1,18 +1,18 @@
 #include "controlserver.h"
 
+#include "controlrequest.h"
 #include "controlsocket.h"
 #include "kivo_control.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -26,13 +26,25 @@
 
 namespace {
 
-// A person types requests by hand, so they are short; a client that sends
-// nothing for a while is dropped so that others get their turn.
-constexpr size_t maxRequestLength = 1024;
-constexpr int requestTimeoutMs = 2000;
-constexpr int replyTimeoutMs = 2000;
+using Clock = std::chrono::steady_clock;
 
-using Arguments = std::vector<std::string>;
+// A client that sends nothing or takes no reply for a while is dropped. The
+// clients are served side by side, so that idle ones hold up no other.
+constexpr auto requestTimeout = std::chrono::seconds(2);
+constexpr auto replyTimeout = std::chrono::seconds(2);
+constexpr size_t maxClients = 16;
+
+// A client being served: its request arrives and its reply leaves piece by
+// piece, as the socket takes them.
+struct Client
+{
+    UniqueFd fd;
+    Clock::time_point deadline;
+    std::string input;
+    std::string output;
+    size_t sent = 0;
+    bool replying = false;
+};
 
 std::runtime_error systemError(const std::string& what)
 {
@@ -62,20 +74,7 @@ void checkCam(int32_t status)
                              " (status " + std::to_string(status) + ')');
 }
 
-// Strict decimal or 0x-prefixed number within [min, max].
-long long parseNumber(const std::string& text, long long min, long long max, const char* what)
-{
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno == ERANGE || value < min || value > max)
-        throw std::runtime_error(std::string(what) + " must be a number from " +
-                                 std::to_string(min) + " to " + std::to_string(max) + ", not '" +
-                                 text + '\'');
-    return value;
-}
-
-std::string listCameras(const Arguments&)
+std::string listCameras()
 {
     int32_t count = 0;
     checkCam(CamCount(&count));
@@ -98,14 +97,13 @@ std::string listCameras(const Arguments&)
     return reply;
 }
 
-std::string readEeprom(const Arguments& args)
+std::string readEeprom(const std::string& serial)
 {
-    const char* serial = args[0].c_str();
     std::vector<uint16_t> words(1);
     int count = 0;
     // The list may grow between the reads; read again until it fits.
     for (;;) {
-        count = KivoSimReadEeprom(serial, words.data(), static_cast<int>(words.size()));
+        count = KivoSimReadEeprom(serial.c_str(), words.data(), static_cast<int>(words.size()));
         if (count < 0)
             throw controlFailure();
         if (2 * static_cast<size_t>(count) + 1 <= words.size())
@@ -113,96 +111,121 @@ std::string readEeprom(const Arguments& args)
         words.resize(2 * static_cast<size_t>(count) + 1);
     }
     std::string reply = std::to_string(count) + (count == 1 ? " hot pixel" : " hot pixels") +
-                        " in the EEPROM of " + args[0];
+                        " in the EEPROM of " + serial;
     for (int i = 0; i < count; ++i)
         reply += '\t' + std::to_string(words[1 + 2 * i]) + ',' + std::to_string(words[2 + 2 * i]);
     return reply;
 }
 
-std::string injectFault(const Arguments& args)
+std::string injectFault(const ControlRequest& request)
 {
-    const auto count = static_cast<int>(parseNumber(args[1], 0, INT_MAX, "count"));
-    const auto status = static_cast<int32_t>(parseNumber(args[2], INT32_MIN, INT32_MAX, "status"));
-    checkControl(KivoSimInjectFault(args[0].c_str(), count, status));
+    const std::string& operation = request.argument(0);
+    const auto count = static_cast<int>(request.number(1, 0, INT_MAX, "count"));
+    const auto status = static_cast<int32_t>(request.number(2, INT32_MIN, INT32_MAX, "status"));
+    checkControl(KivoSimInjectFault(operation.c_str(), count, status));
     if (count == 0)
-        return "fault on " + args[0] + " removed";
+        return "fault on " + operation + " removed";
     if (count == 1)
-        return "the next call of " + args[0] + " returns " + std::to_string(status);
-    return "the next " + std::to_string(count) + " calls of " + args[0] + " return " +
+        return "the next call of " + operation + " returns " + std::to_string(status);
+    return "the next " + std::to_string(count) + " calls of " + operation + " return " +
            std::to_string(status);
 }
 
-std::string clearFaults(const Arguments&)
-{
-    KivoSimClearFaults();
-    return "all faults removed";
-}
-
-std::string failCapture(const Arguments& args)
-{
-    checkControl(KivoSimFailNextCapture(args[0].c_str()));
-    return "the next capture of " + args[0] + " fails";
-}
-
 // The commands that switch one state of a camera on or off.
-template<int (*set)(const char*, int), int on>
-std::string switchState(const Arguments& args, const char* done)
+std::string switchState(int (*set)(const char*, int), const std::string& serial, int on,
+                        const char* done)
 {
-    checkControl(set(args[0].c_str(), on));
-    return "camera " + args[0] + ' ' + done;
+    checkControl(set(serial.c_str(), on));
+    return "camera " + serial + ' ' + done;
 }
 
-struct Command
+std::string run(const ControlRequest& request)
 {
-    const char* name;
-    const char* usage;
-    size_t argumentCount;
-    std::string (*run)(const Arguments&);
-};
+    using Command = ControlRequest::Command;
+    switch (request.command()) {
+    case Command::List:
+        return listCameras();
+    case Command::Cover:
+        return switchState(KivoSimSetCovered, request.argument(0), 1, "covered");
+    case Command::Uncover:
+        return switchState(KivoSimSetCovered, request.argument(0), 0, "uncovered");
+    case Command::Unplug:
+        return switchState(KivoSimSetPlugged, request.argument(0), 0, "unplugged");
+    case Command::Plug:
+        return switchState(KivoSimSetPlugged, request.argument(0), 1, "plugged in");
+    case Command::InUse:
+        return switchState(KivoSimSetInUse, request.argument(0), 1, "held by another program");
+    case Command::Free:
+        return switchState(KivoSimSetInUse, request.argument(0), 0, "free");
+    case Command::FailCapture:
+        checkControl(KivoSimFailNextCapture(request.argument(0).c_str()));
+        return "the next capture of " + request.argument(0) + " fails";
+    case Command::Fault:
+        return injectFault(request);
+    case Command::ClearFaults:
+        KivoSimClearFaults();
+        return "all faults removed";
+    case Command::Eeprom:
+        return readEeprom(request.argument(0));
+    }
+    throw std::logic_error("command without an implementation");
+}
 
-const Command commands[] = {
-    {"list", "", 0, listCameras},
-    {"cover", "<serial>", 1,
-     [](const Arguments& a) {
-         return switchState<KivoSimSetCovered, 1>(a, "covered");
-     }},
-    {"uncover", "<serial>", 1,
-     [](const Arguments& a) {
-         return switchState<KivoSimSetCovered, 0>(a, "uncovered");
-     }},
-    {"unplug", "<serial>", 1,
-     [](const Arguments& a) {
-         return switchState<KivoSimSetPlugged, 0>(a, "unplugged");
-     }},
-    {"plug", "<serial>", 1,
-     [](const Arguments& a) {
-         return switchState<KivoSimSetPlugged, 1>(a, "plugged in");
-     }},
-    {"inuse", "<serial>", 1,
-     [](const Arguments& a) {
-         return switchState<KivoSimSetInUse, 1>(a, "held by another program");
-     }},
-    {"free", "<serial>", 1,
-     [](const Arguments& a) {
-         return switchState<KivoSimSetInUse, 0>(a, "free");
-     }},
-    {"fail-capture", "<serial>", 1, failCapture},
-    {"fault", "<operation> <count> <status>", 3, injectFault},
-    {"clear-faults", "", 0, clearFaults},
-    {"eeprom", "<serial>", 1, readEeprom},
-};
+// Sends what the socket takes of the reply; false once the client is done with.
+bool sendSome(Client& client)
+{
+    const ssize_t n = ::send(client.fd.get(), client.output.data() + client.sent,
+                             client.output.size() - client.sent, MSG_NOSIGNAL);
+    if (n < 0)
+        return errno == EINTR || errno == EAGAIN;
+    client.sent += static_cast<size_t>(n);
+    return client.sent < client.output.size();
+}
+
+// Carries out one request line; returns the reply line without its newline.
+std::string execute(const std::string& line)
+{
+    std::string reply;
+    try {
+        const std::string text = run(ControlRequest(line));
+        reply = text.empty() ? "ok" : "ok " + text;
+    } catch (const std::exception& e) {
+        reply = std::string("error ") + e.what();
+    }
+    // A message with a line break would end the reply early.
+    std::replace(reply.begin(), reply.end(), '\n', ' ');
+    return reply;
+}
+
+// Reads what has arrived and replies once the line is complete; false once
+// the client is done with.
+bool receive(Client& client)
+{
+    char buffer[1024];
+    const ssize_t got = ::recv(client.fd.get(), buffer, sizeof(buffer), 0);
+    if (got < 0)
+        return errno == EINTR || errno == EAGAIN;
+    // A client that hangs up before its line ends has nobody left to tell.
+    if (got == 0)
+        return false;
+    client.input.append(buffer, static_cast<size_t>(got));
+    const size_t end = client.input.find('\n');
+    if (end == std::string::npos && client.input.size() <= ControlRequest::maxLength)
+        return true;
+    // A line without its end beyond the limit is refused as too long all the same.
+    client.input.resize(std::min(end, client.input.size()));
+    client.output = execute(client.input) + '\n';
+    client.replying = true;
+    client.deadline = Clock::now() + replyTimeout;
+    return sendSome(client);
+}
 
 void ensureDirectory(const std::string& path)
 {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
         throw systemError("cannot create " + path);
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0)
-        throw systemError("cannot use " + path);
-    // Anyone may create this name in /tmp first: only our own real directory will do.
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
-        throw std::runtime_error(path + " is not a directory of this user");
-    if ((info.st_mode & 07777) != 0700 && ::chmod(path.c_str(), 0700) != 0)
+    const mode_t mode = ControlSocket::checkDirectory(path);
+    if ((mode & 07777) != 0700 && ::chmod(path.c_str(), 0700) != 0)
         throw systemError("cannot restrict " + path);
 }
 
@@ -267,66 +290,47 @@ ControlServer::~ControlServer()
     ::unlink(socketPath.c_str());
 }
 
-std::string ControlServer::execute(const std::string& request)
-{
-    std::istringstream stream(request);
-    const Arguments words{std::istream_iterator<std::string>(stream),
-                          std::istream_iterator<std::string>()};
-    if (words.empty())
-        return "error empty request";
-    const auto command = std::find_if(std::begin(commands), std::end(commands),
-                                      [&](const Command& c) { return words[0] == c.name; });
-    if (command == std::end(commands))
-        return "error unknown command '" + words[0] + '\'';
-    const Arguments args(words.begin() + 1, words.end());
-    if (args.size() != command->argumentCount)
-        return std::string("error usage: ") + command->name +
-               (command->argumentCount ? std::string(" ") + command->usage : std::string());
-    std::string reply;
-    try {
-        const std::string text = command->run(args);
-        reply = text.empty() ? "ok" : "ok " + text;
-    } catch (const std::exception& e) {
-        reply = std::string("error ") + e.what();
-    }
-    // A message with a line break would end the reply early.
-    std::replace(reply.begin(), reply.end(), '\n', ' ');
-    return reply;
-}
-
 void ControlServer::serve()
 {
-    pollfd fds[2] = {{listener.get(), POLLIN, 0}, {wakeRead.get(), POLLIN, 0}};
+    std::vector<Client> clients;
+    std::vector<pollfd> fds;
     for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
+        const Clock::time_point now = Clock::now();
+        clients.erase(std::remove_if(clients.begin(), clients.end(),
+                                     [now](const Client& c) { return c.deadline <= now; }),
+                      clients.end());
+        // While full, new clients wait in the listen queue.
+        fds = {{wakeRead.get(), POLLIN, 0},
+               {listener.get(), short(clients.size() < maxClients ? POLLIN : 0), 0}};
+        int timeoutMs = -1;
+        for (const Client& client : clients) {
+            fds.push_back({client.fd.get(), short(client.replying ? POLLOUT : POLLIN), 0});
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(client.deadline - now);
+            const int ms = static_cast<int>(left.count()) + 1;
+            timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+        }
+        if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
-        if (fds[1].revents != 0)
+        if (fds[0].revents != 0)
             return;
-        if (fds[0].revents & POLLIN) {
-            const UniqueFd client(
-                ::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-            if (client.valid())
-                answer(client.get());
+        std::vector<Client> served;
+        for (size_t i = 0; i < clients.size(); ++i) {
+            const bool ready = fds[i + 2].revents != 0;
+            Client& client = clients[i];
+            if (!ready || (client.replying ? sendSome(client) : receive(client)))
+                served.push_back(std::move(client));
         }
-    }
-}
-
-void ControlServer::answer(int client)
-{
-    std::string reply;
-    try {
-        reply = execute(
-            ControlSocket::readLine(client, maxRequestLength, requestTimeoutMs, wakeRead.get()));
-    } catch (const std::exception& e) {
-        reply = std::string("error ") + e.what();
-    }
-    try {
-        ControlSocket::writeAll(client, reply + '\n', replyTimeoutMs);
-    } catch (const std::exception&) {
-        // The client has gone; nobody is left to tell.
+        clients = std::move(served);
+        while ((fds[1].revents & POLLIN) && clients.size() < maxClients) {
+            UniqueFd fd(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+            if (!fd.valid())
+                break;
+            clients.push_back({std::move(fd), Clock::now() + requestTimeout, {}, {}, 0, false});
+        }
     }
 }
 

@@ -8,7 +8,8 @@
 // Lets a person change the simulated world of a running program by hand: a
 // thread of its own listens on a Unix socket in the user's runtime directory
 // (see ControlSocket) and carries out one command per connection through the
-// control interface, e.g. "cover SIM0001280".
+// control interface, e.g. "cover SIM0001280". Several clients are served side
+// by side.
 class ControlServer
 {
 public:
@@ -21,10 +22,7 @@ public:
     ControlServer& operator=(const ControlServer&) = delete;
 
 private:
-    // Carries out one request line; returns the reply line without its newline.
-    static std::string execute(const std::string& request);
     void serve();
-    void answer(int client);
 
     std::string socketPath;
     UniqueFd listener;

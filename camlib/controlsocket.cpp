@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ControlSocket {
@@ -29,20 +30,17 @@ int remainingMs(Clock::time_point deadline)
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-// Waits until fd is ready for events; false on time-out or when cancelFd fires.
-bool waitFor(int fd, short events, Clock::time_point deadline, int cancelFd)
+// Waits until fd is ready for events; false on time-out.
+bool waitFor(int fd, short events, Clock::time_point deadline)
 {
-    pollfd fds[2] = {{fd, events, 0}, {cancelFd, POLLIN, 0}};
-    const nfds_t count = cancelFd >= 0 ? 2 : 1;
+    pollfd ready = {fd, events, 0};
     for (;;) {
-        const int ready = ::poll(fds, count, remainingMs(deadline));
-        if (ready < 0 && errno == EINTR)
+        const int count = ::poll(&ready, 1, remainingMs(deadline));
+        if (count < 0 && errno == EINTR)
             continue;
-        if (ready < 0)
+        if (count < 0)
             throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
-        if (ready == 0 || (count == 2 && fds[1].revents != 0))
-            return false;
-        return true;
+        return count > 0;
     }
 }
 
@@ -68,6 +66,16 @@ std::string directory()
     if (runtime && *runtime)
         return std::string(runtime) + "/kivo-sim";
     return "/tmp/kivo-sim-" + std::to_string(::getuid());
+}
+
+mode_t checkDirectory(const std::string& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+        throw std::runtime_error("cannot use " + path + ": " + std::strerror(errno));
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        throw std::runtime_error(path + " is not a directory of this user");
+    return info.st_mode;
 }
 
 std::string pathFor(pid_t pid)
@@ -112,13 +120,13 @@ sockaddr_un addressOf(const std::string& path)
     return address;
 }
 
-std::string readLine(int fd, size_t maxLength, int timeoutMs, int cancelFd)
+std::string readLine(int fd, size_t maxLength, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string line;
     char buffer[4096];
     for (;;) {
-        if (!waitFor(fd, POLLIN, deadline, cancelFd))
+        if (!waitFor(fd, POLLIN, deadline))
             throw std::runtime_error("no answer in time");
         const ssize_t got = ::read(fd, buffer, sizeof(buffer));
         if (got < 0 && (errno == EINTR || errno == EAGAIN))
@@ -129,12 +137,12 @@ std::string readLine(int fd, size_t maxLength, int timeoutMs, int cancelFd)
             throw std::runtime_error("connection closed before a complete line");
         line.append(buffer, static_cast<size_t>(got));
         const size_t end = line.find('\n');
+        if (std::min(end, line.size()) > maxLength)
+            throw std::runtime_error("line too long");
         if (end != std::string::npos) {
             line.resize(end);
             return line;
         }
-        if (line.size() > maxLength)
-            throw std::runtime_error("line too long");
     }
 }
 
@@ -148,7 +156,7 @@ void writeAll(int fd, const std::string& text, int timeoutMs)
         if (sent >= 0) {
             done += static_cast<size_t>(sent);
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!waitFor(fd, POLLOUT, deadline, -1))
+            if (!waitFor(fd, POLLOUT, deadline))
                 throw std::runtime_error("peer does not read");
         } else if (errno != EINTR) {
             throw std::runtime_error(std::string("write failed: ") + std::strerror(errno));

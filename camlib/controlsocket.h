@@ -14,6 +14,9 @@ namespace ControlSocket {
 
 // $XDG_RUNTIME_DIR/kivo-sim, or /tmp/kivo-sim-<uid> without a runtime directory.
 std::string directory();
+// Anyone may create the name in /tmp first: only a real directory of this
+// user will do. Returns its mode; throws std::runtime_error otherwise.
+mode_t checkDirectory(const std::string& path);
 // <directory>/<pid>.sock
 std::string pathFor(pid_t pid);
 // The pids named by the sockets in the directory, ascending; includes stale
@@ -25,9 +28,9 @@ bool isRunning(pid_t pid);
 sockaddr_un addressOf(const std::string& path);
 
 // Reads up to the next newline, which is not returned, within timeoutMs.
-// Throws std::runtime_error on time-out, end of stream, a line longer than
-// maxLength, or when cancelFd (if not -1) becomes readable.
-std::string readLine(int fd, size_t maxLength, int timeoutMs, int cancelFd = -1);
+// Throws std::runtime_error on time-out, end of stream or a line longer than
+// maxLength.
+std::string readLine(int fd, size_t maxLength, int timeoutMs);
 // Writes all of text within timeoutMs; throws std::runtime_error otherwise.
 void writeAll(int fd, const std::string& text, int timeoutMs);
 

@@ -3,6 +3,7 @@
 #include "atomicfile.h"
 #include "camerror.h"
 #include "camstatus.h"
+#include "regularfile.h"
 
 #include <algorithm>
 #include <array>
@@ -15,6 +16,9 @@ constexpr std::array<uint8_t, 4> magic = {'K', 'V', 'H', 'P'};
 constexpr uint16_t version = 1;
 constexpr size_t headerBytes = 12;
 constexpr size_t crcBytes = 4;
+// Lists travel with a 16-bit count.
+constexpr uint32_t maxCount = 0xffff;
+constexpr size_t maxFileBytes = headerBytes + size_t(maxCount) * 4 + crcBytes;
 
 uint32_t crc32(const uint8_t* data, size_t size)
 {
@@ -82,9 +86,11 @@ PixelList HotPixelFile::decode(const std::vector<uint8_t>& bytes, const std::str
         throw bad("unknown format");
     if (get16(bytes.data() + 4) != version)
         throw bad("unsupported version " + std::to_string(get16(bytes.data() + 4)));
+    // Refused rather than ignored: the list would be saved back differently.
+    if (get16(bytes.data() + 6) != 0)
+        throw bad("reserved bytes are not zero");
     const uint32_t count = get32(bytes.data() + 8);
-    // Lists travel with a 16-bit count.
-    if (count > 0xffff)
+    if (count > maxCount)
         throw bad("too many entries");
     if (bytes.size() != headerBytes + size_t(count) * 4 + crcBytes)
         throw bad("truncated or overlong");
@@ -106,7 +112,7 @@ void HotPixelFile::save(const std::string& path, const PixelList& list)
 
 PixelList HotPixelFile::load(const std::string& path)
 {
-    return decode(AtomicFile::read(path), path);
+    return decode(RegularFile::read(path, maxFileBytes), path);
 }
 
 } // namespace kivo

@@ -100,6 +100,37 @@ UniqueFd connectTo(pid_t pid)
     }
 }
 
+// The text as the terminal may show it: a reply can carry escape sequences
+// (in a camera's name, say) that would drive the terminal. Control
+// characters, C1 controls included, and broken UTF-8 become '?'; tabs stay.
+std::string printable(const std::string& text)
+{
+    std::string shown;
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = [&text](size_t at) {
+            return static_cast<unsigned char>(text[at]);
+        };
+        const unsigned char lead = byte(i);
+        const size_t length = lead < 0x80                    ? 1
+                              : lead >= 0xC2 && lead <= 0xDF ? 2
+                              : lead >= 0xE0 && lead <= 0xEF ? 3
+                              : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                             : 0;
+        bool wellFormed = length > 0 && i + length <= text.size();
+        for (size_t k = 1; wellFormed && k < length; ++k)
+            wellFormed = (byte(i + k) & 0xC0) == 0x80;
+        const bool control = length == 1 ? (lead < 0x20 && lead != '\t') || lead == 0x7f
+                                         : lead == 0xC2 && byte(i + 1) < 0xA0;
+        if (wellFormed && !control)
+            shown.append(text, i, length);
+        else
+            shown += '?';
+        i += wellFormed ? length : 1;
+    }
+    return shown;
+}
+
 // Sends one request and returns the text of an "ok" reply, lines separated by tabs.
 std::string request(pid_t pid, const std::vector<std::string>& words)
 {
@@ -116,7 +147,7 @@ std::string request(pid_t pid, const std::vector<std::string>& words)
     ControlSocket::writeAll(fd.get(), line + '\n', replyTimeoutMs);
     std::string reply;
     try {
-        reply = ControlSocket::readLine(fd.get(), maxReplyLength, replyTimeoutMs);
+        reply = printable(ControlSocket::readLine(fd.get(), maxReplyLength, replyTimeoutMs));
     } catch (const std::runtime_error& e) {
         throw std::runtime_error("program " + std::to_string(pid) + ": " + e.what());
     }
@@ -147,6 +178,8 @@ int run(std::vector<std::string> args)
         std::cout << usage;
         return EXIT_SUCCESS;
     }
+    // Sockets in a directory that someone else controls could belong to anyone.
+    ControlSocket::checkDirectory(ControlSocket::directory());
     std::string text = request(pid ? pid : onlyRunningProgram(), args);
     if (!text.empty()) {
         std::replace(text.begin(), text.end(), '\t', '\n');

@@ -1,14 +1,14 @@
 #include "worldconfig.h"
 
+#include "regularfile.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 namespace kivo {
@@ -19,6 +19,8 @@ using nlohmann::json;
 
 constexpr int minSensorSide = 16;
 constexpr int maxSensorSide = 8192;
+// Far above any world written by hand, with lists of thousands of entries.
+constexpr size_t maxFileBytes = size_t(16) << 20;
 
 // Spreads count hot pixels over the sensor from a fixed seed, away from the
 // border and from each other, so that every one has clean neighbours of its
@@ -312,9 +314,43 @@ std::vector<CameraConfig> WorldConfig::defaultWorld()
 
 std::vector<CameraConfig> WorldConfig::parse(const std::string& text)
 {
+    // Where the parser is, so that a number too large for a double can be
+    // named by its field, as the readers below name theirs.
+    struct Level
+    {
+        bool array;
+        std::string key;
+        size_t index;
+    };
+    std::vector<Level> levels;
+    const auto track = [&levels](int, json::parse_event_t event, json& parsed) {
+        using Event = json::parse_event_t;
+        const auto valueDone = [&levels] {
+            if (!levels.empty() && levels.back().array)
+                ++levels.back().index;
+        };
+        switch (event) {
+        case Event::object_start:
+        case Event::array_start:
+            levels.push_back({event == Event::array_start, std::string(), 0});
+            break;
+        case Event::key:
+            levels.back().key = parsed.get<std::string>();
+            break;
+        case Event::object_end:
+        case Event::array_end:
+            levels.pop_back();
+            valueDone();
+            break;
+        case Event::value:
+            valueDone();
+            break;
+        }
+        return true;
+    };
     json document;
     try {
-        document = json::parse(text);
+        document = json::parse(text, track);
     } catch (const json::parse_error& e) {
         // The library's message starts with its own error id; keep the part
         // that says where and what.
@@ -322,6 +358,15 @@ std::vector<CameraConfig> WorldConfig::parse(const std::string& text)
         const size_t colon = what.find("] ");
         throw std::runtime_error("not valid JSON: " +
                                  (colon == std::string::npos ? what : what.substr(colon + 2)));
+    } catch (const json::out_of_range&) {
+        std::string where;
+        for (const Level& level : levels) {
+            if (level.array)
+                where += "[" + std::to_string(level.index) + "]";
+            else
+                where += (where.empty() ? "" : ".") + level.key;
+        }
+        ObjectReader::fail(where.empty() ? "not valid JSON" : where, "number out of range");
     }
     ObjectReader top(document, "");
     const json& cameras = top.require("cameras");
@@ -351,12 +396,8 @@ std::vector<CameraConfig> WorldConfig::fromEnvironment()
     if (!file || !*file)
         return defaultWorld();
     try {
-        std::ifstream in(file, std::ios::binary);
-        if (!in)
-            throw std::runtime_error("cannot be read");
-        std::ostringstream text;
-        text << in.rdbuf();
-        return parse(text.str());
+        const std::vector<uint8_t> text = RegularFile::read(file, maxFileBytes);
+        return parse(std::string(text.begin(), text.end()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kivo-sim: configuration %s: %s; using the built-in cameras\n", file,
                      e.what());

@@ -1,15 +1,22 @@
 #include "kivo_control.h"
 #include "kivotestsession.h"
 #include "testutils.h"
+#include "uniquefd.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <memory>
 #include <numeric>
+#include <vector>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -46,9 +53,12 @@ QStringList words(const char* line)
     return QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-Outcome runKivoctl(const QStringList& args)
+Outcome
+runKivoctl(const QStringList& args,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KIVOCTL_PATH), args);
     Outcome outcome;
     if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit)
@@ -64,6 +74,33 @@ Outcome kivoctl(const QStringList& args)
     return runKivoctl(
         QStringList{QStringLiteral("--pid"), QString::number(QCoreApplication::applicationPid())} +
         args);
+}
+
+// A client of this test program's control socket that speaks for itself.
+UniqueFd connectToSelf()
+{
+    const QByteArray path = QFile::encodeName(socketOf(QCoreApplication::applicationPid()));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+        return UniqueFd();
+    return fd;
+}
+
+// Sends the request as it is; returns the reply line.
+QByteArray exchange(const QByteArray& request)
+{
+    const UniqueFd fd = connectToSelf();
+    QByteArray reply;
+    char c = 0;
+    if (fd.valid() && ::send(fd.get(), request.constData(), size_t(request.size()), MSG_NOSIGNAL) ==
+                          request.size()) {
+        while (::recv(fd.get(), &c, 1, 0) == 1 && c != '\n')
+            reply += c;
+    }
+    return reply;
 }
 
 // The library host (kivosimhost.cpp): a program of its own with a control socket.
@@ -206,6 +243,83 @@ private slots:
                      outcome.err.contains(message),
                  qPrintable(outcome.err));
         QCOMPARE(outcome.err.count(QLatin1Char('\n')), 1);
+    }
+
+    void requestsAboveTheLimitAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<bool>("executed");
+        const QByteArray unplug = "unplug SIM0000752";
+        QTest::newRow("at the limit") << unplug.leftJustified(1024, ' ') + '\n' << true;
+        QTest::newRow("one byte above") << unplug.leftJustified(1025, ' ') + '\n' << false;
+        QTest::newRow("line end in the same read") << unplug.leftJustified(4000, ' ') + '\n'
+                                                   << false;
+        QTest::newRow("no line end") << unplug.leftJustified(3000, ' ') << false;
+    }
+
+    void requestsAboveTheLimitAreRefused()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(bool, executed);
+        const QByteArray reply = exchange(request);
+        QVERIFY2(reply.startsWith(executed ? "ok camera" : "error request longer than 1024 bytes"),
+                 reply.constData());
+        QCOMPARE(listed(monoSerial).serial[0] == 0, executed);
+    }
+
+    void idleClientsDelayNoRequest()
+    {
+        // Served one after the other, each would hold the request up for its
+        // time-out, together beyond kivoctl's own.
+        std::vector<UniqueFd> idle(6);
+        for (UniqueFd& client : idle) {
+            client = connectToSelf();
+            QVERIFY(client.valid());
+        }
+        QCOMPARE(kivoctl(words("list")).exitCode, 0);
+    }
+
+    void repliesReachTheTerminalWithoutControlCharacters()
+    {
+        // A camera's name travels in the reply.
+        QCOMPARE(KivoSimLoadWorld(testWorld({""})
+                                      .replace(R"("model":"Test")",
+                                               "\"model\":\"\\u001b[2J\\u009bTest\\u00e4\\u0007\"")
+                                      .constData()),
+                 0);
+        QCOMPARE(kivoctl(words("list")).out,
+                 QStringLiteral("1 camera\nTEST1  ?[2J?Test\u00e4?  device 1\n"));
+    }
+
+    void foreignSocketDirectoryIsRefused_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("link to this user's directory") << true;
+        QTest::newRow("directory of another user") << false;
+    }
+
+    void foreignSocketDirectoryIsRefused()
+    {
+        QFETCH(bool, link);
+        QTemporaryDir runtime;
+        const QString directory = runtime.path() + QStringLiteral("/kivo-sim");
+        if (link) {
+            QVERIFY(QFile::link(socketDirectory(), directory));
+        } else {
+            QVERIFY(QDir().mkdir(directory));
+            if (::chown(QFile::encodeName(directory).constData(), 65534, 65534) != 0)
+                QSKIP("only root can give a directory away");
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        const Outcome outcome =
+            runKivoctl(QStringList{QStringLiteral("--pid"),
+                                   QString::number(QCoreApplication::applicationPid())}
+                           << words("list"),
+                       environment);
+        QVERIFY(outcome.exitCode > 0);
+        QVERIFY2(outcome.err.contains(QLatin1String("is not a directory of this user")),
+                 qPrintable(outcome.err));
     }
 
     void picksTheOnlyRunningProgram()

@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include <sys/stat.h>
+
 using Words = std::vector<uint16_t>;
 
 // A CamHotPixel call that must fail and leave the camera's lists as they were.
@@ -78,6 +80,20 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The binary list file's checksum, to forge a file that is intact but for one field.
+QByteArray crc32(const QByteArray& bytes)
+{
+    uint32_t crc = 0xFFFFFFFFU;
+    for (const char byte : bytes) {
+        crc ^= uint8_t(byte);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1U) ? 0xEDB88320U ^ (crc >> 1) : crc >> 1;
+    }
+    crc ^= 0xFFFFFFFFU;
+    const char little[4] = {char(crc), char(crc >> 8), char(crc >> 16), char(crc >> 24)};
+    return QByteArray(little, 4);
 }
 
 QString eepromFile()
@@ -228,6 +244,10 @@ private slots:
         QTest::newRow("one byte longer") << Damage([](QByteArray& b) { b += '\0'; }) << false;
         QTest::newRow("corrupt entry")
             << Damage([](QByteArray& b) { b[14] = char(b[14] ^ 1); }) << false;
+        QTest::newRow("reserved bytes set") << Damage([](QByteArray& b) {
+            b[6] = 1;
+            b.replace(b.size() - 4, 4, crc32(b.left(b.size() - 4)));
+        }) << false;
         QTest::newRow("foreign text file")
             << Damage([](QByteArray& b) { b = "3 4 1\n700 900 1\n"; }) << false;
         QTest::newRow("entries beyond this sensor") << Damage([](QByteArray&) {}) << true;
@@ -264,10 +284,20 @@ private slots:
         QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("2 11 12 13 14"));
     }
 
+    void damagedEepromIsReported_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("garbage") << false;
+        QTest::newRow("FIFO") << true;
+    }
+
     void damagedEepromIsReported()
     {
+        QFETCH(bool, fifo);
         QCOMPARE(send(colour.handle(), CAM_HP_USER_WRITE, {1, 1, 2}), CAM_SUCCESS);
-        QVERIFY(TestUtils::writeFile(eepromFile(), "garbage"));
+        QVERIFY(fifo ? QFile::remove(eepromFile()) &&
+                           ::mkfifo(QFile::encodeName(eepromFile()).constData(), 0600) == 0
+                     : TestUtils::writeFile(eepromFile(), "garbage"));
         QVERIFY(readList(colour.handle(), CAM_HP_USER_COUNT).empty());
         QVERIFY(lastErrorText(colour.handle()).contains("EEPROM"));
         // Writing a new list repairs it.

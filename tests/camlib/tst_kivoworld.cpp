@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The child mode of this test program: prints the serial of each listed camera.
@@ -118,6 +120,12 @@ private slots:
             << QByteArray("cameras[1].deviceId");
         QTest::newRow("colour misnamed")
             << testWorld({R"("color":"colour")"}) << QByteArray("cameras[0].color");
+        QTest::newRow("number beyond a double")
+            << testWorld({R"("startExposureMs":1e400)"})
+            << QByteArray("cameras[0].startExposureMs: number out of range");
+        QTest::newRow("number beyond a double in a list")
+            << testWorld({"", R"("factoryList":[[1,2],[3,-1e400]])"})
+            << QByteArray("cameras[1].factoryList[1][1]: number out of range");
     }
 
     void badWorldIsRefused()
@@ -135,24 +143,30 @@ private slots:
     void configurationFile_data()
     {
         QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<bool>("fifo");
         QTest::addColumn<QByteArray>("serials");
         const QByteArray defaults = "SIM0001280 SIM0000752 SIM0001600";
-        QTest::newRow("good file") << testWorld({""}) << QByteArray("TEST1");
-        QTest::newRow("empty world") << QByteArray(R"({"cameras":[]})") << QByteArray();
-        QTest::newRow("broken file") << QByteArray("{\"cameras\":") << defaults;
-        QTest::newRow("bad field") << testWorld({R"("pixelClock":{"initial":5000})"}) << defaults;
-        QTest::newRow("missing file") << QByteArray() << defaults;
+        QTest::newRow("good file") << testWorld({""}) << false << QByteArray("TEST1");
+        QTest::newRow("empty world") << QByteArray(R"({"cameras":[]})") << false << QByteArray();
+        QTest::newRow("broken file") << QByteArray("{\"cameras\":") << false << defaults;
+        QTest::newRow("bad field")
+            << testWorld({R"("pixelClock":{"initial":5000})"}) << false << defaults;
+        QTest::newRow("missing file") << QByteArray() << false << defaults;
+        QTest::newRow("good world in a file above 16 MiB")
+            << testWorld({""}) + QByteArray(16 << 20, ' ') << false << defaults;
+        QTest::newRow("FIFO") << QByteArray() << true << defaults;
     }
 
     void configurationFile()
     {
         QFETCH(QByteArray, contents);
+        QFETCH(bool, fifo);
         QFETCH(QByteArray, serials);
         const QString path = environment.path() + QStringLiteral("/world.json");
         QFile file(path);
-        QVERIFY(contents.isEmpty() ? !file.exists() || file.remove()
-                                   : file.open(QIODevice::WriteOnly) && file.write(contents) > 0);
-        file.close();
+        QVERIFY(!file.exists() || file.remove());
+        QVERIFY(contents.isEmpty() || TestUtils::writeFile(path, contents));
+        QVERIFY(!fifo || ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KIVO_SIM_CONFIG"), path);
