@@ -1,10 +1,7 @@
 #include "camera.h"
 
+#include "cameraparameterfile.h"
 #include "kivo_api.h"
-
-#include <QDomDocument>
-#include <QDomElement>
-#include <QFile>
 
 #include <algorithm>
 #include <climits>
@@ -467,53 +464,26 @@ void Camera::updateMastergain()
 
 void Camera::setAutoConfig()
 {
-    QFile file(QStringLiteral("cameraparameter.xml"));
-    QDomDocument document;
-    if (!file.open(QIODevice::ReadOnly) || !document.setContent(&file)) {
-        emit displayError(tr("Can't open camera parameter file."), 2000);
+    std::optional<CameraParameterFile::StartValues> values;
+    try {
+        values = CameraParameterFile::read(QStringLiteral("cameraparameter.xml"), sensorId());
+    } catch (const std::runtime_error& e) {
+        emit displayError(QString::fromStdString(e.what()), 2000);
+    }
+    if (!values) {
         applyFallbackConfig();
         return;
     }
-    const QDomElement root = document.documentElement();
-    if (root.tagName() != QLatin1String("CameraSettings")) {
-        applyFallbackConfig();
-        return;
-    }
-
-    QDomElement sensor;
-    for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        const QDomElement element = node.toElement();
-        if (element.tagName() != QLatin1String("Sensor"))
-            continue;
-        bool ok = false;
-        const uint id =
-            element.attribute(QStringLiteral("ID"), QStringLiteral("0")).toUInt(&ok, 16);
-        if (ok && id == sensorId()) {
-            sensor = element;
-            break;
-        }
-    }
-    const QDomElement timing = sensor.firstChildElement(QStringLiteral("Timing"));
-    const QDomElement gain = sensor.firstChildElement(QStringLiteral("Gain"));
-    if (timing.isNull() || gain.isNull()) {
-        applyFallbackConfig();
-        return;
-    }
-
-    const auto number = [](const QDomElement& element, const char* name) {
-        return element.attribute(QLatin1String(name), QStringLiteral("0"));
-    };
-    setPixelclock(number(timing, "pixelclock").toInt());
-    setFramerate(number(timing, "framerate").toDouble());
-    setExposure(number(timing, "exposure").toDouble());
+    setPixelclock(values->pixelclock);
+    setFramerate(values->framerate);
+    setExposure(values->exposure);
     // The camera gets the clamped master gain, the value the widgets show.
-    const int master = mastergain.clamp(number(gain, "master").toInt());
+    const int master = mastergain.clamp(values->master);
     if (master != mastergain.value) {
         mastergain.value = master;
         emit mastergainChanged(mastergain);
     }
-    CamGain(handle, master, number(gain, "red").toInt(), number(gain, "green").toInt(),
-            number(gain, "blue").toInt());
+    CamGain(handle, master, values->red, values->green, values->blue);
 }
 
 void Camera::applyFallbackConfig()
