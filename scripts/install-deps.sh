@@ -7,7 +7,7 @@ packages=(
   g++ make cmake pkg-config
   qtbase5-dev qtbase5-dev-tools
   nlohmann-json3-dev libbenchmark-dev
-  clang-format
+  clang-format clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
 )
 
