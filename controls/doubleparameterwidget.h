@@ -7,8 +7,8 @@
 #include <QPointer>
 
 // Label, slider and spin box for a floating-point setting. The slider counts
-// steps of the parameter's increment from its minimum; a value typed into the
-// spin box snaps down to that grid when it moves the slider.
+// steps of the parameter's increment from its minimum and follows the value
+// shown; only the user's own slider moves put the value on that grid.
 class DoubleParameterWidget : public BaseParameterWidget
 {
     Q_OBJECT

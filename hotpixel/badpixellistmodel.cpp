@@ -284,9 +284,19 @@ void BadpixelListModel::exportAsFile(const QString& filename)
 
 void BadpixelListModel::importFromFile(const QString& filename)
 {
+    // Read first: a file that cannot be read or holds a wrong line leaves the
+    // list as it was.
+    const QList<Badpixel> imported = HotpixelTextFile::read(filename);
     clearUserBadpixelList();
-    entries.append(HotpixelTextFile::read(filename));
+    entries.append(imported);
     emit layoutChanged();
+}
+
+void BadpixelListModel::setBadpixelList(const QList<Badpixel>& list)
+{
+    beginResetModel();
+    entries = list;
+    endResetModel();
 }
 
 void BadpixelListModel::sort(int column, Qt::SortOrder order)

@@ -38,6 +38,8 @@ public:
     Badpixel badpixelAt(int row) const;
     bool deleteUserBadpixel(int row);
     QList<Badpixel> badpixelList() const;
+    // Replaces every entry; the undo history puts earlier lists back with it.
+    void setBadpixelList(const QList<Badpixel>& list);
 
 signals:
     void pixelAdded(int count);

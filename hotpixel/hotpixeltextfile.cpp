@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
+#include <QStringList>
 #include <QTextStream>
 
 #include <stdexcept>
@@ -53,20 +54,36 @@ QList<Badpixel> HotpixelTextFile::read(const QString& filename)
 
     QList<Badpixel> entries;
     QTextStream stream(&file);
-    while (!stream.atEnd())
-        entries.append(readLine(stream.readLine()));
+    for (int number = 1; !stream.atEnd(); ++number) {
+        const QString line = stream.readLine();
+        if (line.trimmed().isEmpty())
+            continue;
+        Badpixel entry;
+        if (!readLine(line, entry))
+            throw std::runtime_error(tr("Line %1 is not a hot pixel entry \"x y class\":\n%2\n"
+                                        "Nothing was imported.")
+                                         .arg(number)
+                                         .arg(line.left(80))
+                                         .toStdString());
+        entries.append(entry);
+    }
     return entries;
 }
 
-Badpixel HotpixelTextFile::readLine(QString line)
+bool HotpixelTextFile::readLine(const QString& line, Badpixel& entry)
 {
-    // Qt 5 sets a field it cannot read to 0, so the preset only shows with a
-    // Qt that leaves such a field untouched.
-    quint32 x = 0xFFFFFFFF;
-    quint32 y = 0xFFFFFFFF;
-    quint32 pixelclass = 0xFFFFFFFF;
-    QTextStream fields(&line, QIODevice::ReadOnly);
-    fields >> x >> y >> pixelclass;
-    return Badpixel{static_cast<uint16_t>(x), static_cast<uint16_t>(y),
-                    static_cast<uint8_t>(pixelclass)};
+    const QStringList fields = line.simplified().split(QLatin1Char(' '));
+    if (fields.size() != 3)
+        return false;
+    const uint limits[] = {0xFFFF, 0xFFFF, 0xFF};
+    uint values[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        values[i] = fields.at(i).toUInt(&ok, 0);
+        if (!ok || values[i] > limits[i])
+            return false;
+    }
+    entry = Badpixel{static_cast<uint16_t>(values[0]), static_cast<uint16_t>(values[1]),
+                     static_cast<uint8_t>(values[2])};
+    return true;
 }

@@ -16,12 +16,12 @@ public:
     // replaced only once it has been written completely; on any failure the
     // old file stays as it was.
     static void write(const QString& filename, const QList<Badpixel>& entries);
-    // One entry for every line, whatever it holds (see readLine).
+    // One entry for every line that is not blank. Throws, naming the first
+    // line that is not an entry, so that a wrong file changes nothing.
     static QList<Badpixel> read(const QString& filename);
 
 private:
-    // Three unsigned numbers, each in the base its prefix gives ("0x" hex,
-    // "0" octal); a field that cannot be read is 0; the text after the third
-    // is ignored. Keeps the low 16, 16 and 8 bits.
-    static Badpixel readLine(QString line);
+    // Exactly three unsigned numbers, each in the base its prefix gives ("0x"
+    // hex, "0" octal): x and y below 65536, the class code below 256.
+    static bool readLine(const QString& line, Badpixel& entry);
 };

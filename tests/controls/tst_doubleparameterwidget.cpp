@@ -21,9 +21,9 @@ private slots:
         QTest::addColumn<int>("sliderValue");
         QTest::addColumn<double>("shown");
 
-        // The slider's final move writes its grid value into the spin box.
-        QTest::newRow("half steps") << Param{0, 10, 0.5, 3.2} << 20 << 6 << 3.0;
-        QTest::newRow("offset minimum") << Param{2, 12, 2, 7} << 5 << 2 << 6.0;
+        // The slider follows the value; the value keeps its own precision.
+        QTest::newRow("half steps") << Param{0, 10, 0.5, 3.2} << 20 << 6 << 3.2;
+        QTest::newRow("offset minimum") << Param{2, 12, 2, 7} << 5 << 2 << 7.0;
         QTest::newRow("value below range") << Param{0, 10, 0.5, -3} << 20 << 0 << 0.0;
         // No steps: the slider stays at its one position and the value is kept.
         QTest::newRow("single value range") << Param{5, 5, 1, 5} << 0 << 0 << 5.0;
@@ -51,19 +51,19 @@ private slots:
         QCOMPARE(row.widget.spinBox->value(), shown);
     }
 
-    void typedValueSnapsToTheSliderGrid_data()
+    void typedValueKeepsItsPrecision_data()
     {
         QTest::addColumn<double>("inc");
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("sliderValue");
 
-        QTest::newRow("moves the slider, snaps down") << 0.5 << QStringLiteral(".9") << 0.5 << 1;
+        QTest::newRow("moves the slider, kept") << 0.5 << QStringLiteral(".9") << 0.9 << 1;
         QTest::newRow("short of the next step, kept") << 0.5 << QStringLiteral(".2") << 0.2 << 0;
         QTest::newRow("no steps, kept") << 0.0 << QStringLiteral(".9") << 0.9 << 0;
     }
 
-    void typedValueSnapsToTheSliderGrid()
+    void typedValueKeepsItsPrecision()
     {
         QFETCH(double, inc);
         QFETCH(QString, text);
