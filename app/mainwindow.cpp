@@ -3,16 +3,22 @@
 #include "detectiondialogue.h"
 #include "dialog_about.h"
 #include "displaywidget.h"
+#include "emptyviewhint.h"
 #include "hotpixeldetector.h"
+#include "listfiledrop.h"
 #include "magnifier.h"
 #include "magnifiercontrol.h"
 #include "mainwindowform.h"
 #include "modalrunner.h"
 #include "parameterblockwidget.h"
+#include "recentlistfiles.h"
+#include "zoomstepper.h"
 
 #include <QCursor>
 #include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -23,10 +29,12 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSettings>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -35,6 +43,7 @@ namespace {
 constexpr int statusInterval = 1500;
 constexpr int messageDuration = 2000;
 constexpr int openFailureDuration = 5000;
+constexpr int successDuration = 4000;
 
 constexpr int framesPerDetection = 10;
 constexpr int progressPerFrame = 10;
@@ -61,16 +70,30 @@ bool tooBright(const QImage& frame)
     return false;
 }
 
-// Scrolls so that coordinate lands in view; the bar's range is split into one
-// step per image line shown at the integer zoom.
-void scrollTowards(QScrollBar* bar, int labelExtent, int zoomFactor, int coordinate)
+// Scrolls one axis so that the image coordinate is in view, centred when it
+// was outside. The shown extent over the image extent is the scale of every
+// zoom, the fitted one included.
+void bringIntoView(QScrollBar* bar, int viewExtent, int shownExtent, int imageExtent,
+                   int coordinate)
 {
-    if (bar->maximum() == 0 || zoomFactor == 0)
+    if (imageExtent <= 0)
         return;
-    const int lines = labelExtent / zoomFactor;
-    if (lines == 0)
-        return;
-    bar->setValue(coordinate * (bar->maximum() / lines));
+    const int centre = int((coordinate + 0.5) * shownExtent / imageExtent);
+    if (centre < bar->value() || centre >= bar->value() + viewExtent)
+        bar->setValue(centre - viewExtent / 2);
+}
+
+QString nativeName(const QString& name)
+{
+    return QDir::toNativeSeparators(name);
+}
+
+// Wide enough for the longest text the label is expected to show, so that it
+// neither jumps as numbers grow nor is cut.
+void fitWidthTo(QLabel* label, const QString& longestText)
+{
+    const int margin = label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(longestText) + 2 * margin);
 }
 
 QDockWidget* replaceDock(QDockWidget* old, const QString& title, const QString& objectName,
@@ -82,13 +105,25 @@ QDockWidget* replaceDock(QDockWidget* old, const QString& title, const QString& 
     return dock;
 }
 
+// The width that shows every column in full beside a vertical scroll bar; the
+// last column stretches, so only its contents count.
+int tableWidth(const QTableView* table)
+{
+    const QAbstractItemView* view = table;
+    const QHeaderView* header = table->horizontalHeader();
+    const int last = header->count() - 1;
+    return header->sectionPosition(last) +
+           std::max(view->sizeHintForColumn(last), header->sectionSizeHint(last)) +
+           2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
+}
+
 void setUpTableView(QTableView* view)
 {
     view->setSortingEnabled(true);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
-    // Low enough that all four docks fit beside the 800 x 600 first-start window.
+    // Low enough that all four docks fit beside the first-start window.
     view->setMinimumHeight(48);
     QHeaderView* vertical = view->verticalHeader();
     vertical->setDefaultSectionSize(vertical->minimumSectionSize());
@@ -120,11 +155,17 @@ MainWindow::MainWindow(QWidget* parent)
     createActions();
     createMenus();
     createConnections();
+    const bool firstStart = !QSettings(QStringLiteral("Talvane"), QStringLiteral("Kivo"))
+                                 .contains(QStringLiteral("Speckwright/mainWindow/state"));
     readSettings();
 
     cameraListDock->raise();
     cameraListModel.refresh();
     cameraListView->resizeColumnsToContents();
+    // Wide enough that every column, a scroll bar and the dock's frame fit;
+    // stored layouts keep their own widths.
+    if (firstStart)
+        resizeDocks({cameraListDock}, {tableWidth(cameraListView)}, Qt::Horizontal);
     ui->display->imageLabel->hide();
 }
 
@@ -195,6 +236,15 @@ void MainWindow::createActions()
     zoomMenu->addActions({zoom1to4Action, zoom1to2Action, zoom1to1Action, zoom2to1Action,
                           zoom4to1Action, zoomFitAction});
     zoomAction->setMenu(zoomMenu);
+    zoomStepper = new ZoomStepper(
+        {zoom1to4Action, zoom1to2Action, zoom1to1Action, zoom2to1Action, zoom4to1Action},
+        ui->display->viewport(), this);
+    zoomStepper->setEnabled(false);
+
+    undoAction = action(tr("&Undo"), nullptr, false);
+    undoAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Z));
+    redoAction = action(tr("&Redo"), nullptr, false);
+    redoAction->setShortcut(QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z));
 
     statusTimer = new QTimer(this);
 }
@@ -213,23 +263,36 @@ void MainWindow::createMenus()
     toolBar->addSeparator();
     toolBar->addActions(
         {correctionAction, detectAction, writeAction, addBadpixelAction, deleteBadpixelAction});
+    // Captions on two lines, so that every command fits beside the others.
+    openCameraAction->setIconText(tr("Open\ncamera"));
+    closeCameraAction->setIconText(tr("Close\ncamera"));
+    correctionAction->setIconText(tr("Hot pixel\ncorrection"));
+    detectAction->setIconText(tr("Detect\nhot pixel"));
+    writeAction->setIconText(tr("Write\nhot pixel"));
+    addBadpixelAction->setIconText(tr("Add\nhot pixel"));
+    deleteBadpixelAction->setIconText(tr("Delete\nhot pixel"));
     toolBar->addSeparator();
     toolBar->addAction(highlightAction);
     toolBar->addAction(zoomAction);
+    // The button's main part opens the ratios too; it has no action of its own.
+    qobject_cast<QToolButton*>(toolBar->widgetForAction(zoomAction))
+        ->setPopupMode(QToolButton::InstantPopup);
 
-    auto statusLabel = [this](const char* name, int minimumWidth) {
+    // Sized for 5-digit coordinates and counts, 8-digit frame counts (over a
+    // day at 100 fps) and a 3-digit rate.
+    auto statusLabel = [this](const char* name, const char* longestText) {
         auto* label = new QLabel(ui->statusBar);
         label->setObjectName(QString::fromLatin1(name));
-        label->setMinimumWidth(minimumWidth);
+        fitWidthTo(label, QString::fromLatin1(longestText));
         return label;
     };
-    xLabel = statusLabel("xLabel", 44);
-    yLabel = statusLabel("yLabel", 44);
-    userCountLabel = statusLabel("userCountLabel", 40);
-    factoryCountLabel = statusLabel("factoryCountLabel", 40);
-    framesLabel = statusLabel("framesLabel", 64);
-    failedLabel = statusLabel("failedLabel", 64);
-    fpsLabel = statusLabel("fpsLabel", 72);
+    xLabel = statusLabel("xLabel", "x: 00000");
+    yLabel = statusLabel("yLabel", "y: 00000");
+    userCountLabel = statusLabel("userCountLabel", "U: 00000");
+    factoryCountLabel = statusLabel("factoryCountLabel", "F: 00000");
+    framesLabel = statusLabel("framesLabel", "Frames: 00000000");
+    failedLabel = statusLabel("failedLabel", "Failed: 00000000");
+    fpsLabel = statusLabel("fpsLabel", "FPS: 000.00");
     for (QLabel* label :
          {userCountLabel, factoryCountLabel, xLabel, yLabel, framesLabel, failedLabel, fpsLabel})
         ui->statusBar->addPermanentWidget(label, 0);
@@ -248,8 +311,13 @@ void MainWindow::createMenus()
     fileMenu->addActions({saveListAction, loadListAction});
     fileMenu->addSeparator();
     fileMenu->addActions({exportListAction, importListAction});
+    recentMenu = fileMenu->addMenu(tr("&Recent hot pixel lists"));
+    recentFiles = new RecentListFiles(recentMenu, this);
     fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
+
+    editMenu = new QMenu(tr("&Edit"), ui->menuBar);
+    editMenu->addActions({undoAction, redoAction});
 
     viewMenu = new QMenu(tr("&View"), ui->menuBar);
     connect(viewMenu, &QMenu::aboutToShow, this, &MainWindow::onMenuShow);
@@ -270,6 +338,8 @@ void MainWindow::createMenus()
                                             &MainWindow::onShowHideCameraSliderDock);
     viewMenu->addSeparator();
     viewMenu->addAction(highlightAction);
+    viewMenu->addSeparator();
+    viewMenu->addActions({zoomStepper->zoomInAction, zoomStepper->zoomOutAction});
 
     helpMenu = new QMenu(tr("&Help"), ui->menuBar);
     helpMenu->addAction(usageAction);
@@ -277,6 +347,7 @@ void MainWindow::createMenus()
     helpMenu->addAction(aboutAction);
 
     ui->menuBar->addMenu(fileMenu);
+    ui->menuBar->addMenu(editMenu);
     ui->menuBar->addMenu(viewMenu);
     ui->menuBar->addMenu(helpMenu);
 }
@@ -337,6 +408,15 @@ void MainWindow::createConnections()
     connect(
         &cameraListModel, &CameraListModel::errorOccurred, this,
         [this](const QString& message) { ui->statusBar->showMessage(message, messageDuration); });
+
+    connect(undoAction, &QAction::triggered, &history, &BadpixelListHistory::undo);
+    connect(redoAction, &QAction::triggered, &history, &BadpixelListHistory::redo);
+    connect(&history, &BadpixelListHistory::canUndoChanged, undoAction, &QAction::setEnabled);
+    connect(&history, &BadpixelListHistory::canRedoChanged, redoAction, &QAction::setEnabled);
+    connect(recentFiles, &RecentListFiles::fileChosen, this, &MainWindow::openListFile);
+    connect(new ListFileDrop(this), &ListFileDrop::fileDropped, this, &MainWindow::openListFile);
+    auto* hint = new EmptyViewHint(display->viewport());
+    connect(this, &MainWindow::cameraOpened, hint, &EmptyViewHint::setHidden);
 }
 
 void MainWindow::readSettings()
@@ -391,6 +471,10 @@ void MainWindow::createCameraListDock()
     connect(cameraListView, &QTableView::customContextMenuRequested, this,
             &MainWindow::showCameraListContextMenu);
     connect(cameraListView, &QTableView::doubleClicked, this, &MainWindow::openCamera);
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(
+            new QShortcut(QKeySequence(key), cameraListView, nullptr, nullptr, Qt::WidgetShortcut),
+            &QShortcut::activated, this, &MainWindow::openCamera);
     cameraListDock->setWidget(cameraListView);
     addDockWidget(Qt::LeftDockWidgetArea, cameraListDock);
 }
@@ -405,7 +489,9 @@ void MainWindow::createBadpixelListDock()
     badpixelListView->setItemDelegateForColumn(2, &pixelclassDelegate);
     badpixelListView->setSelectionModel(badpixelSelectionModel.get());
     setUpTableView(badpixelListView);
-    badpixelListView->horizontalHeader()->setDefaultSectionSize(40);
+    // Five digits and the sort indicator's room.
+    badpixelListView->horizontalHeader()->setDefaultSectionSize(
+        badpixelListView->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     connect(badpixelListView, &QTableView::customContextMenuRequested, this,
             &MainWindow::showBadpixelListContextMenu);
     badpixelListDock->setWidget(badpixelListView);
@@ -527,6 +613,7 @@ void MainWindow::updateCameraActions()
     for (QAction* action : {closeCameraAction, saveListAction, loadListAction, correctionAction,
                             detectAction, addBadpixelAction, writeAction, zoomAction})
         action->setEnabled(entry.opened);
+    zoomStepper->setEnabled(entry.opened);
 }
 
 void MainWindow::onSelectCameraRow(int row)
@@ -537,11 +624,14 @@ void MainWindow::onSelectCameraRow(int row)
 
 void MainWindow::onCameraOpened(Camera*)
 {
+    setWindowTitle(tr("Kivo Speckwright - %1").arg(camera.serialNumber()));
     emit cameraOpened(true);
 }
 
 void MainWindow::onCameraClosed()
 {
+    setWindowTitle(tr("Kivo Speckwright"));
+    history.reset();
     emit cameraOpened(false);
 }
 
@@ -552,9 +642,15 @@ void MainWindow::openCamera()
     const CameraEntry entry = selectedCameraEntry();
     if (entry == CameraEntry() || entry.inUse != 0)
         return;
+    // Entries imported while no camera was open would go with the camera's
+    // own lists; they are kept instead.
+    const QList<Badpixel> imported =
+        camera.isOpen() ? QList<Badpixel>() : badpixelListModel.badpixelList();
 
     try {
         camera.open(entry.deviceId);
+        keepImportedEntries(imported);
+        history.reset();
         camera.setBadPixelCorrection(correctionAction->isChecked());
         onZoomChanged(zoom1to1Action);
         camera.setAutoConfig();
@@ -569,7 +665,8 @@ void MainWindow::openCamera()
     setMagnifierPosition(QPoint(0, 0));
     const bool inCameraStorage = camera.supportsCameraCorrection();
     writeAction->setEnabled(inCameraStorage);
-    if (!inCameraStorage)
+    // After a failed open the open's own error is the only thing to say.
+    if (!inCameraStorage && camera.isOpen())
         showMessage(QMessageBox::Warning, this, tr("Please note!"),
                     tr("This camera only supports software correction and therefore can't save "
                        "inside the camera memory."));
@@ -585,12 +682,29 @@ void MainWindow::closeCamera()
     statusTimer->stop();
     ui->display->clear();
     ui->display->imageLabel->hide();
-    if (magnifierControl)
+    if (magnifierControl) {
         magnifierControl->magnifier->clear();
+        magnifierControl->colorLabel->clear();
+        magnifierControl->valueLabel->clear();
+    }
     setMagnifierPosition(QPoint(0, 0));
     framesLabel->setText(QStringLiteral("Frames: 0"));
     failedLabel->setText(QStringLiteral("Failed: 0"));
     fpsLabel->setText(QStringLiteral("FPS: 0"));
+    updateListCounts();
+}
+
+void MainWindow::keepImportedEntries(const QList<Badpixel>& imported)
+{
+    int kept = 0;
+    for (const Badpixel& entry : imported)
+        kept += entry.isUser() && badpixelListModel.addBadpixel(QPoint(entry.x, entry.y));
+    if (kept > 0)
+        ui->statusBar->showMessage(
+            tr("%n imported hot pixel(s) added to the camera's list; Write hot pixel stores "
+               "them in the camera.",
+               nullptr, kept),
+            successDuration);
 }
 
 void MainWindow::onCameraDisconnect()
@@ -603,9 +717,8 @@ void MainWindow::onCameraDisconnect()
 void MainWindow::onCameraReconnect()
 {
     cameraListModel.refresh();
-    const QAbstractItemModel* model = cameraListView->model();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        if (model->index(row, 4).data().toString() == QLatin1String("in use"))
+    for (int row = 0; row < cameraListModel.rowCount(); ++row) {
+        if (cameraListModel.entryAt(row).serial == camera.serialNumber())
             cameraListView->selectRow(row);
     }
     ui->display->imageLabel->show();
@@ -622,25 +735,31 @@ void MainWindow::newImage(QImage& image)
 
 void MainWindow::updateStatus()
 {
-    const QList<Badpixel> entries = badpixelListModel.badpixelList();
-    const auto users = std::count_if(entries.cbegin(), entries.cend(),
-                                     [](const Badpixel& entry) { return entry.isUser(); });
-    factoryCountLabel->setText(QStringLiteral("F: %1").arg(entries.size() - users));
-    userCountLabel->setText(QStringLiteral("U: %1").arg(users));
+    updateListCounts();
     framesLabel->setText(QStringLiteral("Frames: %1").arg(camera.frameCount()));
     failedLabel->setText(QStringLiteral("Failed: %1").arg(camera.failCount()));
     fpsLabel->setText(QStringLiteral("FPS: ") +
                       QString::number(camera.measuredFramerate(), 'f', 2));
 }
 
+void MainWindow::updateListCounts()
+{
+    const QList<Badpixel> entries = badpixelListModel.badpixelList();
+    const auto users = std::count_if(entries.cbegin(), entries.cend(),
+                                     [](const Badpixel& entry) { return entry.isUser(); });
+    factoryCountLabel->setText(QStringLiteral("F: %1").arg(entries.size() - users));
+    userCountLabel->setText(QStringLiteral("U: %1").arg(users));
+}
+
 void MainWindow::setMagnifierPosition(QPoint position)
 {
+    // The upper bounds first: before any sensor is known they are -1, and the
+    // focus pixel stays at (0, 0).
     const QSize sensor = camera.sensorSize();
-    magnifierPosition = QPoint(std::max(position.x(), 0), std::max(position.y(), 0));
-    if (magnifierPosition.x() >= sensor.width())
-        magnifierPosition.setX(sensor.width() - 1);
-    if (magnifierPosition.y() >= sensor.height())
-        magnifierPosition.setY(sensor.height() - 1);
+    magnifierPosition = QPoint(std::min(position.x(), sensor.width() - 1),
+                               std::min(position.y(), sensor.height() - 1));
+    magnifierPosition =
+        QPoint(std::max(magnifierPosition.x(), 0), std::max(magnifierPosition.y(), 0));
 
     const QModelIndex index =
         badpixelListModel.findBadpixel(magnifierPosition.x(), magnifierPosition.y(), 1);
@@ -701,45 +820,105 @@ void MainWindow::showMessage(QMessageBox::Icon icon, QWidget* parent, const QStr
     modalRunner->exec(box);
 }
 
-void MainWindow::runFileCommand(FileChooser chooser, const QString& caption, const QString& filter,
-                                const std::function<void(const QString&)>& operation)
+bool MainWindow::confirm(const QString& text, const QString& informativeText)
 {
-    const QString name = (modalRunner.get()->*chooser)(this, caption, QDir::homePath(), filter);
-    if (name.isEmpty())
-        return;
+    QMessageBox box;
+    box.setText(text);
+    box.setInformativeText(informativeText);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    // Return must not destroy anything by accident.
+    box.setDefaultButton(QMessageBox::No);
+    box.setIcon(QMessageBox::Warning);
+    return modalRunner->exec(box) == QMessageBox::Yes;
+}
+
+void MainWindow::runFileCommand(ListFileChooser::Mode mode, const QString& caption,
+                                const QString& filter, const QString& suffix,
+                                ListOperation operation)
+{
+    const QString name = fileChooser.choose(*modalRunner, this, mode, caption, filter, suffix);
+    if (!name.isEmpty())
+        runListOperation(name, operation);
+}
+
+void MainWindow::runListOperation(const QString& name, ListOperation operation)
+{
     try {
-        operation(name);
+        const QString done = (this->*operation)(name);
+        recentFiles->add(name);
+        ui->statusBar->showMessage(done, successDuration);
     } catch (const std::exception& error) {
         showMessage(QMessageBox::Critical, nullptr, QString(), tr(error.what()));
     }
 }
 
+void MainWindow::openListFile(const QString& name)
+{
+    if (QFileInfo(name).suffix().compare(QLatin1String("bin"), Qt::CaseInsensitive) != 0) {
+        runListOperation(name, &MainWindow::importListFile);
+        return;
+    }
+    // The camera library reads binary lists, through the open camera.
+    if (!camera.isOpen()) {
+        showMessage(QMessageBox::Critical, this, QString(),
+                    tr("Open a camera before loading a binary hot pixel list."));
+        return;
+    }
+    runListOperation(name, &MainWindow::loadListFile);
+}
+
+QString MainWindow::saveListFile(const QString& name)
+{
+    badpixelListModel.saveAsFile(&camera, name);
+    return tr("Hot pixel list saved to %1").arg(nativeName(name));
+}
+
+QString MainWindow::loadListFile(const QString& name)
+{
+    badpixelListModel.loadFromFile(&camera, name);
+    history.reset();
+    return tr("Hot pixel list loaded from %1").arg(nativeName(name));
+}
+
+QString MainWindow::exportListFile(const QString& name)
+{
+    badpixelListModel.exportAsFile(name);
+    return tr("Hot pixel list exported to %1").arg(nativeName(name));
+}
+
+QString MainWindow::importListFile(const QString& name)
+{
+    badpixelListModel.importFromFile(name);
+    updateListCounts();
+    if (!camera.isOpen())
+        return tr("Hot pixel list imported from %1; its user entries are kept when a camera "
+                  "is opened")
+            .arg(nativeName(name));
+    return tr("Hot pixel list imported from %1").arg(nativeName(name));
+}
+
 void MainWindow::saveBadpixelList()
 {
-    runFileCommand(&ModalRunner::getSaveFileName, tr("Save hot pixel list"),
-                   tr("Binary files (*.bin)"),
-                   [this](const QString& name) { badpixelListModel.saveAsFile(&camera, name); });
+    runFileCommand(ListFileChooser::Save, tr("Save hot pixel list"), tr("Binary files (*.bin)"),
+                   QStringLiteral("bin"), &MainWindow::saveListFile);
 }
 
 void MainWindow::loadBadpixelList()
 {
-    runFileCommand(&ModalRunner::getOpenFileName, tr("Open hot pixel list"),
-                   tr("Binary files (*.bin)"),
-                   [this](const QString& name) { badpixelListModel.loadFromFile(&camera, name); });
+    runFileCommand(ListFileChooser::Open, tr("Open hot pixel list"), tr("Binary files (*.bin)"),
+                   QStringLiteral("bin"), &MainWindow::loadListFile);
 }
 
 void MainWindow::exportBadpixelList()
 {
-    runFileCommand(&ModalRunner::getSaveFileName, tr("Export hot pixel list"),
-                   tr("Text files (*.txt)"),
-                   [this](const QString& name) { badpixelListModel.exportAsFile(name); });
+    runFileCommand(ListFileChooser::Save, tr("Export hot pixel list"), tr("Text files (*.txt)"),
+                   QStringLiteral("txt"), &MainWindow::exportListFile);
 }
 
 void MainWindow::importBadpixelList()
 {
-    runFileCommand(&ModalRunner::getOpenFileName, tr("Import hot pixel list"),
-                   tr("Text files (*.txt)"),
-                   [this](const QString& name) { badpixelListModel.importFromFile(name); });
+    runFileCommand(ListFileChooser::Open, tr("Import hot pixel list"), tr("Text files (*.txt)"),
+                   QStringLiteral("txt"), &MainWindow::importListFile);
 }
 
 void MainWindow::writeBadpixelList()
@@ -750,18 +929,15 @@ void MainWindow::writeBadpixelList()
                        "the camera memory!"));
         return;
     }
-
-    QMessageBox confirm;
-    confirm.setText(tr("This action will completely overwrite the user defined hot pixel list in "
-                       "the EEPROM of the camera."));
-    confirm.setInformativeText(tr("Do you want to continue?"));
-    confirm.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    confirm.setIcon(QMessageBox::Warning);
-    if (modalRunner->exec(confirm) != QMessageBox::Yes)
+    if (!confirm(tr("This action will completely overwrite the user defined hot pixel list in "
+                    "the EEPROM of the camera."),
+                 tr("Do you want to continue?")))
         return;
 
     try {
         badpixelListModel.writeBadpixelList(&camera);
+        history.reset();
+        ui->statusBar->showMessage(tr("Hot pixel list written to the camera"), successDuration);
     } catch (const std::exception& error) {
         const QString text = errorText(error);
         showMessage(QMessageBox::Critical, this, tr("Write failed"), text);
@@ -798,7 +974,13 @@ void MainWindow::deleteBadpixel()
 
 void MainWindow::clearBadpixel()
 {
-    badpixelListModel.clearUserBadpixelList();
+    const QList<Badpixel> entries = badpixelListModel.badpixelList();
+    if (std::none_of(entries.cbegin(), entries.cend(),
+                     [](const Badpixel& entry) { return entry.isUser(); }))
+        return;
+    if (confirm(tr("This removes every user entry from the hot pixel list."),
+                tr("Do you want to continue?")))
+        badpixelListModel.clearUserBadpixelList();
 }
 
 void MainWindow::updateSelection(const QItemSelection& selected, const QItemSelection&)
@@ -818,9 +1000,13 @@ void MainWindow::setSelection(const QModelIndex& topLeft, const QModelIndex&)
     } else {
         const Badpixel entry = badpixelListModel.badpixelAt(topLeft.row());
         setMagnifierPosition(QPoint(entry.x, entry.y));
-        const QLabel* label = ui->display->imageLabel;
-        scrollTowards(ui->display->verticalScrollBar(), label->height(), zoomFactor, entry.y);
-        scrollTowards(ui->display->horizontalScrollBar(), label->width(), zoomFactor, entry.x);
+        const QSize shown = ui->display->imageLabel->size();
+        const QSize view = ui->display->viewport()->size();
+        const QSize sensor = camera.sensorSize();
+        bringIntoView(ui->display->horizontalScrollBar(), view.width(), shown.width(),
+                      sensor.width(), entry.x);
+        bringIntoView(ui->display->verticalScrollBar(), view.height(), shown.height(),
+                      sensor.height(), entry.y);
         badpixelListView->scrollTo(topLeft, QAbstractItemView::EnsureVisible);
         deleteBadpixelAction->setEnabled(entry.isUser());
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "badpixellisthistory.h"
 #include "badpixellistmodel.h"
 #include "camera.h"
 #include "cameralistmodel.h"
+#include "listfilechooser.h"
 #include "pixelclassdelegate.h"
 
 #include <QImage>
@@ -15,7 +17,6 @@
 #include <QVector>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 class DetectionDialogue;
@@ -29,6 +30,8 @@ class QLabel;
 class QMenu;
 class QTableView;
 class QTimer;
+class RecentListFiles;
+class ZoomStepper;
 
 // The program's one window: it owns the camera session and both list models,
 // builds the live view, the docks, actions and menus, and ties them together.
@@ -106,12 +109,25 @@ private:
     void retranslateUi();
     CameraEntry selectedCameraEntry() const;
     void collectDetectionFrame(const QImage& image);
-    using FileChooser = QString (ModalRunner::*)(QWidget*, const QString&, const QString&,
-                                                 const QString&);
-    void runFileCommand(FileChooser chooser, const QString& caption, const QString& filter,
-                        const std::function<void(const QString&)>& operation);
+    void updateListCounts();
+    void keepImportedEntries(const QList<Badpixel>& imported);
+
+    // A list file operation: does it, or throws, and says what it did.
+    using ListOperation = QString (MainWindow::*)(const QString& name);
+    void runFileCommand(ListFileChooser::Mode mode, const QString& caption, const QString& filter,
+                        const QString& suffix, ListOperation operation);
+    void runListOperation(const QString& name, ListOperation operation);
+    // A dropped or recent file: loaded when binary, imported when text.
+    void openListFile(const QString& name);
+    QString saveListFile(const QString& name);
+    QString loadListFile(const QString& name);
+    QString exportListFile(const QString& name);
+    QString importListFile(const QString& name);
+
     void showMessage(QMessageBox::Icon icon, QWidget* parent, const QString& title,
                      const QString& text);
+    // A warning with Yes and No, No the default; true for Yes.
+    bool confirm(const QString& text, const QString& informativeText);
 
     std::unique_ptr<MainWindowForm> ui;
     int zoomFactor = 1;
@@ -121,6 +137,8 @@ private:
     Camera camera;
     CameraListModel cameraListModel;
     BadpixelListModel badpixelListModel;
+    BadpixelListHistory history{&badpixelListModel};
+    ListFileChooser fileChooser;
     std::unique_ptr<QItemSelectionModel> cameraSelectionModel;
     std::unique_ptr<QItemSelectionModel> badpixelSelectionModel;
     QPoint magnifierPosition;
@@ -162,15 +180,21 @@ private:
     QAction* exportListAction = nullptr;
     QAction* importListAction = nullptr;
     QAction* exitAction = nullptr;
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
     QAction* showCameraListAction = nullptr;
     QAction* showBadpixelListAction = nullptr;
     QAction* showMagnifierAction = nullptr;
     QAction* showCameraPropertiesAction = nullptr;
     QMenu* fileMenu = nullptr;
+    QMenu* recentMenu = nullptr;
+    QMenu* editMenu = nullptr;
     QMenu* viewMenu = nullptr;
     QMenu* helpMenu = nullptr;
     QTimer* statusTimer = nullptr;
     QMenu* zoomMenu = nullptr;
+    ZoomStepper* zoomStepper = nullptr;
+    RecentListFiles* recentFiles = nullptr;
     QPointer<DetectionDialogue> detectionDialogue;
     std::unique_ptr<ModalRunner> modalRunner;
 };

@@ -15,7 +15,7 @@ void MainWindowForm::setupUi(QMainWindow* window)
 {
     if (window->objectName().isEmpty())
         window->setObjectName(QStringLiteral("MainWindow"));
-    window->resize(800, 600);
+    window->resize(1024, 768);
     window->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
 
     centralWidget = new QWidget(window);
@@ -32,7 +32,7 @@ void MainWindowForm::setupUi(QMainWindow* window)
 
     menuBar = new QMenuBar(window);
     menuBar->setObjectName(QStringLiteral("menuBar"));
-    menuBar->setGeometry(QRect(0, 0, 800, 21));
+    menuBar->setGeometry(QRect(0, 0, 1024, 21));
     window->setMenuBar(menuBar);
     mainToolBar = new QToolBar(window);
     mainToolBar->setObjectName(QStringLiteral("mainToolBar"));

@@ -1,6 +1,7 @@
 #include "scriptedrunner.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 int ScriptedRunner::exec(QDialog& dialog)
 {
@@ -11,6 +12,8 @@ int ScriptedRunner::exec(QDialog& dialog)
         seen.text = box->text();
         seen.informativeText = box->informativeText();
         seen.icon = box->icon();
+        if (box->defaultButton())
+            seen.defaultButton = box->standardButton(box->defaultButton());
     }
     shown.append(seen);
     return answers.isEmpty() ? int(QMessageBox::Ok) : answers.takeFirst();

@@ -16,6 +16,7 @@ public:
         QString text;
         QString informativeText;
         int icon = 0;
+        int defaultButton = 0;
         bool hasParent = false;
     };
 

@@ -302,11 +302,14 @@ void TestEndToEnd::textFileRoundTrip()
     triggerFileCommand(QStringLiteral("&Export hot pixel list"), file);
     QVERIFY(QFile::exists(file));
 
+    driver->runner->shown.clear();
+    driver->runner->answers = {int(QMessageBox::Yes)};
     driver->action(QStringLiteral("Clear user hot pixel"))->trigger();
     QVERIFY(userEntries(*driver).isEmpty());
     triggerFileCommand(QStringLiteral("&Import hot pixel list"), file);
     QCOMPARE(userEntries(*driver), written);
-    QVERIFY(driver->runner->shown.isEmpty());
+    // Only the clear asked something.
+    QCOMPARE(driver->runner->shown.size(), 1);
 }
 
 void TestEndToEnd::binaryFileRoundTrip()
@@ -316,11 +319,14 @@ void TestEndToEnd::binaryFileRoundTrip()
     triggerFileCommand(QStringLiteral("&Save hot pixel list"), file);
     QVERIFY(QFile::exists(file));
 
+    driver->runner->shown.clear();
+    driver->runner->answers = {int(QMessageBox::Yes)};
     driver->action(QStringLiteral("Clear user hot pixel"))->trigger();
     QVERIFY(userEntries(*driver).isEmpty());
     triggerFileCommand(QStringLiteral("&Load hot pixel list"), file);
     QCOMPARE(userEntries(*driver), written);
-    QVERIFY(driver->runner->shown.isEmpty());
+    // Only the clear asked something.
+    QCOMPARE(driver->runner->shown.size(), 1);
 }
 
 int main(int argc, char* argv[])

@@ -1,6 +1,8 @@
 #include "badpixellistmodel.h"
 #include "displaywidget.h"
 #include "kivo_control.h"
+#include "magnifiercontrol.h"
+#include "parameterblockwidget.h"
 #include "scriptedrunner.h"
 #include "testutils.h"
 #include "windowdriver.h"
@@ -14,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -22,6 +25,8 @@
 #include <QTest>
 #include <QTextStream>
 #include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
 
 #include <memory>
 
@@ -37,6 +42,13 @@ QStringList texts(const QList<QAction*>& actions)
     for (const QAction* action : actions)
         result << (action->isSeparator() ? QStringLiteral("|") : action->text());
     return result;
+}
+
+int userEntries(const QAbstractItemModel* list)
+{
+    return int(list->match(list->index(0, 2), Qt::DisplayRole, QStringLiteral("user"), -1,
+                           Qt::MatchExactly)
+                   .size());
 }
 
 QMenu* menu(const MainWindow& window, const QString& title)
@@ -71,7 +83,10 @@ private slots:
     void openByDoubleClickOnlyForFreeCameras();
     void actionsFollowTheSelectedRow();
     void openShowsLiveImageAndCounters();
-    void closeResetsCountersButKeepsListCounts();
+    void closeResetsCountersAndMagnifier();
+    void failedOpenShowsOnlyItsError();
+    void configuredValuesAreNotRounded();
+    void returnOpensAndZoomSteps();
     void softwareOnlyCameraWarnsAndCannotWrite();
     void unplugAndReplugOpenCamera();
     void focusPixelIsClamped_data();
@@ -79,11 +94,15 @@ private slots:
     void focusPixelBeforeAnySensorIsKnown();
     void clickSelectsListedPixel();
     void addDeleteAndClearWithKeys();
+    void selectionFollowsAndScrolls_data();
     void selectionFollowsAndScrolls();
+    void clearAsksAndEditsUndo();
     void writeAsksAndWrites_data();
     void writeAsksAndWrites();
     void fileCommands_data();
     void fileCommands();
+    void listFileArrives_data();
+    void listFileArrives();
     void contextMenuOfHotPixelList();
     void usageNamesTheShortcuts();
 
@@ -110,7 +129,7 @@ void TestMainWindow::init()
 void TestMainWindow::firstStart()
 {
     WindowDriver driver;
-    QCOMPARE(driver.window.size(), QSize(800, 600));
+    QCOMPARE(driver.window.size(), QSize(1024, 768));
     QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright"));
     QCOMPARE(driver.window.tabifiedDockWidgets(driver.dock("CameraListDock")),
              QList<QDockWidget*>({driver.dock("BadpixelListDock")}));
@@ -121,7 +140,22 @@ void TestMainWindow::firstStart()
     QVERIFY(!driver.dock("CameraListDock")->visibleRegion().isEmpty());
     QVERIFY(driver.dock("BadpixelListDock")->visibleRegion().isEmpty());
     QVERIFY(driver.display()->imageLabel->isHidden());
+    QVERIFY(driver.window.findChild<QLabel*>(QStringLiteral("emptyViewHint"))->isVisible());
     QVERIFY(!driver.dock("CameraSliderDock")->widget()->isEnabled());
+    // Nothing hides behind the tool bar's extension, no camera column is cut,
+    // five digits fit the x and y columns.
+    const auto* toolBar = driver.window.findChild<QToolBar*>();
+    for (QAction* action : toolBar->actions())
+        QVERIFY2(action->isSeparator() || toolBar->widgetForAction(action)->isVisible(),
+                 qPrintable(action->text()));
+    const QAbstractItemView* cameras = driver.cameraView();
+    const QHeaderView* header = driver.cameraView()->horizontalHeader();
+    const int last = header->count() - 1;
+    QVERIFY(header->sectionViewportPosition(last) +
+                std::max(cameras->sizeHintForColumn(last), header->sectionSizeHint(last)) <=
+            cameras->viewport()->width());
+    QVERIFY(driver.badpixelView()->columnWidth(1) >
+            driver.badpixelView()->fontMetrics().horizontalAdvance(QStringLiteral("65535")));
 }
 
 void TestMainWindow::languageChangeRetitles()
@@ -194,14 +228,17 @@ void TestMainWindow::toolBarAndMenus()
                           "Detec&t hot pixel", "&Write hot pixel", "&Add hot pixel",
                           "&Delete hot pixel", "|", "&Highlight", "1:1"}));
 
-    QCOMPARE(texts(driver.window.menuBar()->actions()), QStringList({"&File", "&View", "&Help"}));
+    QCOMPARE(texts(driver.window.menuBar()->actions()),
+             QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(texts(menu(driver.window, QStringLiteral("&File"))->actions()),
              QStringList({"&Open camera", "&Close camera", "|", "&Save hot pixel list",
                           "&Load hot pixel list", "|", "&Export hot pixel list",
-                          "&Import hot pixel list", "|", "E&xit"}));
+                          "&Import hot pixel list", "&Recent hot pixel lists", "|", "E&xit"}));
+    QCOMPARE(texts(menu(driver.window, QStringLiteral("&Edit"))->actions()),
+             QStringList({"&Undo", "&Redo"}));
     QCOMPARE(texts(menu(driver.window, QStringLiteral("&View"))->actions()),
              QStringList({"Camera list", "Hot pixel list", "Magnifier", "Camera properties", "|",
-                          "&Highlight"}));
+                          "&Highlight", "|", "Zoom &in", "Zoom &out"}));
     QCOMPARE(texts(menu(driver.window, QStringLiteral("&Help"))->actions()),
              QStringList({"&Usage", "|", "&About..."}));
 
@@ -214,13 +251,27 @@ void TestMainWindow::toolBarAndMenus()
 void TestMainWindow::statusLabelsLeftToRight()
 {
     WindowDriver driver;
-    int left = -1;
-    for (const char* name : {"userCountLabel", "factoryCountLabel", "xLabel", "yLabel",
-                             "framesLabel", "failedLabel", "fpsLabel"}) {
-        const auto* label = driver.window.findChild<QLabel*>(QString::fromLatin1(name));
-        QVERIFY2(label->x() > left, name);
+    const QList<QPair<const char*, QString>> longest = {{"userCountLabel", "U: 65535"},
+                                                        {"factoryCountLabel", "F: 65535"},
+                                                        {"xLabel", "x: 65535"},
+                                                        {"yLabel", "y: 65535"},
+                                                        {"framesLabel", "Frames: 99999999"},
+                                                        {"failedLabel", "Failed: 99999999"},
+                                                        {"fpsLabel", "FPS: 999.99"}};
+    QList<QRect> places;
+    for (const auto& entry : longest) {
+        auto* label = driver.window.findChild<QLabel*>(QString::fromLatin1(entry.first));
+        QVERIFY2(places.isEmpty() || label->x() > places.last().x(), entry.first);
         QVERIFY(label->text().isEmpty());
-        left = label->x();
+        places << label->geometry();
+        label->setText(entry.second);
+    }
+    // The longest texts neither move a label nor are cut.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    for (int i = 0; i < longest.size(); ++i) {
+        auto* label = driver.window.findChild<QLabel*>(QString::fromLatin1(longest[i].first));
+        QCOMPARE(label->geometry(), places.at(i));
+        QVERIFY2(label->width() >= label->sizeHint().width(), longest[i].first);
     }
 }
 
@@ -357,26 +408,82 @@ void TestMainWindow::openShowsLiveImageAndCounters()
     QCOMPARE(fps.section(QLatin1Char('.'), 1).size(), 2);
 }
 
-void TestMainWindow::closeResetsCountersButKeepsListCounts()
+void TestMainWindow::closeResetsCountersAndMagnifier()
 {
     WindowDriver driver;
     driver.openCamera(colourCamera);
-    QTRY_VERIFY_WITH_TIMEOUT(!driver.label("factoryCountLabel").isEmpty(), 4000);
-    const QString factory = driver.label("factoryCountLabel");
-    const QString user = driver.label("userCountLabel");
-    QCOMPARE(user, QStringLiteral("U: 2"));
-    QVERIFY(factory != QStringLiteral("F: 0"));
+    QTRY_COMPARE_WITH_TIMEOUT(driver.label("userCountLabel"), QStringLiteral("U: 2"), 4000);
+    QVERIFY(driver.label("factoryCountLabel") != QStringLiteral("F: 0"));
+    auto* magnifier = driver.window.findChild<MagnifierControl*>();
+    QTRY_VERIFY(!magnifier->valueLabel->text().isEmpty());
 
     driver.action(QStringLiteral("&Close camera"))->trigger();
     QCOMPARE(driver.label("framesLabel"), QStringLiteral("Frames: 0"));
     QCOMPARE(driver.label("failedLabel"), QStringLiteral("Failed: 0"));
     QCOMPARE(driver.label("fpsLabel"), QStringLiteral("FPS: 0"));
-    QCOMPARE(driver.label("factoryCountLabel"), factory);
-    QCOMPARE(driver.label("userCountLabel"), user);
+    QCOMPARE(driver.label("factoryCountLabel"), QStringLiteral("F: 0"));
+    QCOMPARE(driver.label("userCountLabel"), QStringLiteral("U: 0"));
+    QVERIFY(magnifier->valueLabel->text().isEmpty());
+    QVERIFY(magnifier->colorLabel->text().isEmpty());
     QCOMPARE(driver.badpixelView()->model()->rowCount(), 0);
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
     QVERIFY(driver.display()->imageLabel->isHidden());
     QVERIFY(!driver.dock("CameraSliderDock")->widget()->isEnabled());
+}
+
+void TestMainWindow::failedOpenShowsOnlyItsError()
+{
+    WindowDriver driver;
+    QVERIFY(KivoSimInjectFault("CamOpen", 2, 321) == 0);
+    driver.openCamera(colourCamera);
+    QVERIFY(!driver.statusMessage().isEmpty());
+    QVERIFY(driver.runner->shown.isEmpty());
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
+}
+
+void TestMainWindow::configuredValuesAreNotRounded()
+{
+    QVERIFY(TestUtils::writeFile(
+        QStringLiteral("cameraparameter.xml"),
+        R"(<CameraSettings><Sensor ID="100"><Timing pixelclock="40" framerate="10" exposure="40"/>
+           <Gain master="10" red="0" green="0" blue="0"/></Sensor></CameraSettings>)"));
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    QFile::remove(QStringLiteral("cameraparameter.xml"));
+    const auto* block =
+        qobject_cast<ParameterBlockWidget*>(driver.dock("CameraSliderDock")->widget());
+    QCOMPARE(block->framerateWidget->spinBox->value(), 10.0);
+    QCOMPARE(block->exposureWidget->spinBox->value(), 40.0);
+}
+
+void TestMainWindow::returnOpensAndZoomSteps()
+{
+    WindowDriver driver;
+    QApplication::setActiveWindow(&driver.window);
+    QVERIFY(QTest::qWaitForWindowActive(&driver.window));
+    driver.selectCamera(colourCamera);
+    driver.cameraView()->setFocus();
+    QTest::keyClick(driver.cameraView(), Qt::Key_Return);
+    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
+    QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright - SIM0001280"));
+    QVERIFY(driver.window.findChild<QLabel*>(QStringLiteral("emptyViewHint"))->isHidden());
+
+    QTest::keyClick(&driver.window, Qt::Key_Plus, Qt::ControlModifier);
+    QVERIFY(driver.action(QStringLiteral("2:1"))->isChecked());
+    QWheelEvent wheel(QPointF(5, 5), QPointF(), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(driver.display()->viewport(), &wheel);
+    QVERIFY(driver.action(QStringLiteral("1:1"))->isChecked());
+    // The zoom button has no command of its own: its main part opens the ratios.
+    auto* toolBar = driver.window.findChild<QToolBar*>();
+    QCOMPARE(qobject_cast<QToolButton*>(toolBar->widgetForAction(toolBar->actions().last()))
+                 ->popupMode(),
+             QToolButton::InstantPopup);
+
+    driver.action(QStringLiteral("&Close camera"))->trigger();
+    QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright"));
+    QTest::keyClick(&driver.window, Qt::Key_Plus, Qt::ControlModifier);
+    QVERIFY(driver.action(QStringLiteral("1:1"))->isChecked());
 }
 
 void TestMainWindow::softwareOnlyCameraWarnsAndCannotWrite()
@@ -414,7 +521,8 @@ void TestMainWindow::unplugAndReplugOpenCamera()
 
     QVERIFY(KivoSimSetPlugged(colourCamera.toLatin1().constData(), 1) == 0);
     QTRY_VERIFY(image->isVisible());
-    QTRY_VERIFY(driver.cameraRow(colourCamera) >= 0);
+    // The open camera's row is selected again, not another program's.
+    QTRY_VERIFY(driver.action(QStringLiteral("&Close camera"))->isEnabled());
 }
 
 void TestMainWindow::focusPixelIsClamped_data()
@@ -443,8 +551,8 @@ void TestMainWindow::focusPixelBeforeAnySensorIsKnown()
 {
     WindowDriver driver;
     emit driver.display()->positionClicked(QPoint(10, 10));
-    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: -1"));
-    QCOMPARE(driver.label("yLabel"), QStringLiteral("y: -1"));
+    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: 0"));
+    QCOMPARE(driver.label("yLabel"), QStringLiteral("y: 0"));
 }
 
 void TestMainWindow::clickSelectsListedPixel()
@@ -495,6 +603,7 @@ void TestMainWindow::addDeleteAndClearWithKeys()
     QTest::keyClick(&driver.window, Qt::Key_Delete);
     QCOMPARE(list->rowCount(), rows);
 
+    driver.runner->answers = {int(QMessageBox::Yes)};
     driver.action(QStringLiteral("Clear user hot pixel"))->trigger();
     for (int row = 0; row < list->rowCount(); ++row)
         QCOMPARE(list->index(row, 2).data().toString(), QStringLiteral("factory"));
@@ -503,38 +612,95 @@ void TestMainWindow::addDeleteAndClearWithKeys()
     QCOMPARE(list->rowCount(), factoryRows);
 }
 
+void TestMainWindow::selectionFollowsAndScrolls_data()
+{
+    QTest::addColumn<QString>("zoom");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<bool>("fromEnd");
+
+    QTest::newRow("1:1 right edge") << "1:1" << 1.0 << QPoint(1216, 516) << false;
+    QTest::newRow("2:1 lower right") << "2:1" << 2.0 << QPoint(1100, 900) << false;
+    QTest::newRow("4:1 middle") << "4:1" << 4.0 << QPoint(640, 512) << false;
+    QTest::newRow("4:1 origin, view at the end") << "4:1" << 4.0 << QPoint(3, 3) << true;
+    QTest::newRow("1:2 all in view") << "1:2" << 0.5 << QPoint(1216, 516) << false;
+}
+
 void TestMainWindow::selectionFollowsAndScrolls()
 {
+    QFETCH(QString, zoom);
+    QFETCH(double, scale);
+    QFETCH(QPoint, pixel);
+    QFETCH(bool, fromEnd);
+
     WindowDriver driver;
     QVERIFY(KivoSimSetManualFrames(colourCamera.toLatin1().constData(), 1) == 0);
     driver.openCamera(colourCamera);
-    driver.window.resize(800, 600);
+    driver.action(zoom)->trigger();
     QVERIFY(KivoSimDeliverFrame(colourCamera.toLatin1().constData(), nullptr, 0) == 0);
-    QTRY_VERIFY(!driver.display()->imageLabel->pixmap(Qt::ReturnByValue).isNull());
-
-    emit driver.display()->positionClicked(QPoint(100, 50));
-    QTest::keyClick(&driver.window, Qt::Key_A, Qt::ControlModifier);
+    QTRY_COMPARE(driver.display()->imageLabel->width(), int(1280 * scale));
+    emit driver.display()->positionClicked(pixel);
     driver.action(QStringLiteral("&Add hot pixel"))->trigger();
     const int row = driver.badpixelView()->model()->rowCount() - 1;
-
     driver.badpixelView()->selectionModel()->clearSelection();
-    emit driver.display()->positionClicked(QPoint(0, 0));
-    QScrollBar* vertical = driver.display()->verticalScrollBar();
-    QScrollBar* horizontal = driver.display()->horizontalScrollBar();
-    vertical->setValue(0);
-    horizontal->setValue(0);
+    QWidget* viewport = driver.display()->viewport();
+    QScrollBar* bars[] = {driver.display()->horizontalScrollBar(),
+                          driver.display()->verticalScrollBar()};
+    for (QScrollBar* bar : bars)
+        bar->setValue(fromEnd ? bar->maximum() : 0);
 
     driver.badpixelView()->selectRow(row);
-    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: 100"));
-    QCOMPARE(driver.label("yLabel"), QStringLiteral("y: 50"));
-    const QLabel* label = driver.display()->imageLabel;
-    QVERIFY(vertical->maximum() > 0);
-    QCOMPARE(vertical->value(), 50 * (vertical->maximum() / label->height()));
-    QCOMPARE(horizontal->value(), 100 * (horizontal->maximum() / label->width()));
+    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: %1").arg(pixel.x()));
     QVERIFY(driver.action(QStringLiteral("&Delete hot pixel"))->isEnabled());
+    // The pixel is in view, centred on each axis unless the view is at its end.
+    const QPoint shown = driver.display()->imageLabel->mapTo(viewport, QPoint(pixel * scale));
+    QVERIFY2(viewport->rect().contains(shown),
+             qPrintable(QStringLiteral("%1,%2").arg(shown.x()).arg(shown.y())));
+    const QPoint offCentre = shown - viewport->rect().center();
+    for (const int axis : {0, 1}) {
+        const int off = std::abs(axis == 0 ? offCentre.x() : offCentre.y());
+        const QScrollBar* bar = bars[axis];
+        QVERIFY(off <= 2 * scale || bar->value() == 0 || bar->value() == bar->maximum());
+    }
 
     driver.badpixelView()->selectionModel()->clearSelection();
     QVERIFY(!driver.action(QStringLiteral("&Delete hot pixel"))->isEnabled());
+}
+
+void TestMainWindow::clearAsksAndEditsUndo()
+{
+    WindowDriver driver;
+    driver.openCamera(colourCamera);
+    QApplication::setActiveWindow(&driver.window);
+    QVERIFY(QTest::qWaitForWindowActive(&driver.window));
+    const QAbstractItemModel* list = driver.badpixelView()->model();
+    emit driver.display()->positionClicked(QPoint(600, 700));
+    driver.action(QStringLiteral("&Add hot pixel"))->trigger();
+    // One step per pass of the event loop, as between two commands of a user.
+    QCoreApplication::processEvents();
+
+    driver.runner->answers = {int(QMessageBox::No), int(QMessageBox::Yes)};
+    driver.action(QStringLiteral("Clear user hot pixel"))->trigger();
+    QCOMPARE(userEntries(list), 3);
+    QCOMPARE(driver.runner->shown.last().defaultButton, int(QMessageBox::No));
+    driver.action(QStringLiteral("Clear user hot pixel"))->trigger();
+    QCOMPARE(userEntries(list), 0);
+
+    // Back to the list as read at the open, and forward again.
+    const Qt::KeyboardModifiers undo = Qt::ControlModifier;
+    const Qt::KeyboardModifiers redo = Qt::ControlModifier | Qt::ShiftModifier;
+    const QList<QPair<Qt::KeyboardModifiers, int>> steps = {
+        {undo, 3}, {undo, 2}, {undo, 2}, {redo, 3}, {redo, 0}, {redo, 0}, {undo, 3}};
+    for (const auto& step : steps) {
+        QTest::keyClick(&driver.window, Qt::Key_Z, step.first);
+        QCOMPARE(userEntries(list), step.second);
+    }
+    // A write starts the history afresh.
+    driver.runner->answers = {int(QMessageBox::Yes)};
+    driver.action(QStringLiteral("&Write hot pixel"))->trigger();
+    QVERIFY(!driver.action(QStringLiteral("&Undo"))->isEnabled());
+    QTest::keyClick(&driver.window, Qt::Key_Z, undo);
+    QCOMPARE(userEntries(list), 3);
 }
 
 void TestMainWindow::writeAsksAndWrites_data()
@@ -564,7 +730,10 @@ void TestMainWindow::writeAsksAndWrites()
                                         "hot pixel list in the EEPROM of the camera."));
     QCOMPARE(asked.informativeText, QStringLiteral("Do you want to continue?"));
     QCOMPARE(asked.icon, int(QMessageBox::Warning));
+    QCOMPARE(asked.defaultButton, int(QMessageBox::No));
     QVERIFY(!asked.hasParent);
+    QCOMPARE(driver.statusMessage() == QStringLiteral("Hot pixel list written to the camera"),
+             answer == QMessageBox::Yes);
 
     uint16_t words[64] = {};
     QCOMPARE(KivoSimReadEeprom(colourCamera.toLatin1().constData(), words, 64), writtenEntries);
@@ -575,19 +744,22 @@ void TestMainWindow::fileCommands_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("written");
 
     QTest::newRow("export") << "&Export hot pixel list"
                             << "Export hot pixel list"
-                            << "Text files (*.txt)";
+                            << "Text files (*.txt)"
+                            << "list.txt";
     QTest::newRow("import") << "&Import hot pixel list"
                             << "Import hot pixel list"
-                            << "Text files (*.txt)";
+                            << "Text files (*.txt)" << QString();
     QTest::newRow("save") << "&Save hot pixel list"
                           << "Save hot pixel list"
-                          << "Binary files (*.bin)";
+                          << "Binary files (*.bin)"
+                          << "list.bin";
     QTest::newRow("load") << "&Load hot pixel list"
                           << "Open hot pixel list"
-                          << "Binary files (*.bin)";
+                          << "Binary files (*.bin)" << QString();
 }
 
 void TestMainWindow::fileCommands()
@@ -595,6 +767,7 @@ void TestMainWindow::fileCommands()
     QFETCH(QString, command);
     QFETCH(QString, caption);
     QFETCH(QString, filter);
+    QFETCH(QString, written);
 
     WindowDriver driver;
     driver.openCamera(colourCamera);
@@ -618,6 +791,76 @@ void TestMainWindow::fileCommands()
     QVERIFY(driver.runner->shown.first().title.isEmpty());
     QVERIFY(!driver.runner->shown.first().hasParent);
     QVERIFY(!driver.runner->shown.first().text.isEmpty());
+
+    // A name without suffix gets the type's; success is told, the file is
+    // offered again and the next chooser starts in its folder.
+    const QString folder = environment->path();
+    driver.runner->fileNames = QStringList{folder + QStringLiteral("/list"), QString()};
+    driver.action(command)->trigger();
+    driver.action(command)->trigger();
+    QCOMPARE(driver.runner->directories.last(), folder);
+    if (written.isEmpty())
+        return;
+    QVERIFY(QFile::remove(folder + QLatin1Char('/') + written));
+    QVERIFY(driver.statusMessage().startsWith(QStringLiteral("Hot pixel list ")));
+    QVERIFY(driver.action(QStringLiteral("&Recent hot pixel lists"))
+                ->menu()
+                ->actions()
+                .first()
+                ->text()
+                .endsWith(written));
+}
+
+void TestMainWindow::listFileArrives_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<bool>("openFirst");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("users");
+    QTest::addColumn<QString>("box");
+
+    QTest::newRow("imported") << "import" << true << QByteArray("1 1 1\n2 2 1\n3 3 1\n") << 3 << "";
+    QTest::newRow("wrong line changes nothing")
+        << "import" << true << QByteArray("1 1 1\nhello world\n1 2\n") << 2
+        << "Line 2 is not a hot pixel entry \"x y class\":\nhello world\nNothing was imported.";
+    QTest::newRow("dropped") << "drop" << true << QByteArray("1 1 1\n") << 1 << "";
+    QTest::newRow("recent") << "recent" << true << QByteArray("1 1 1\n") << 1 << "";
+    QTest::newRow("imported before an open is kept")
+        << "import" << false << QByteArray("1 1 1\n") << 3 << "";
+}
+
+void TestMainWindow::listFileArrives()
+{
+    QFETCH(QString, route);
+    QFETCH(bool, openFirst);
+    QFETCH(QByteArray, text);
+    QFETCH(int, users);
+    QFETCH(QString, box);
+
+    const QString file = environment->path() + QStringLiteral("/arrives.txt");
+    QVERIFY(TestUtils::writeFile(file, text));
+    QSettings(QStringLiteral("Talvane"), QStringLiteral("Kivo"))
+        .setValue(QStringLiteral("Speckwright/files/recent"), QStringList{file});
+    WindowDriver driver;
+    if (openFirst)
+        driver.openCamera(colourCamera);
+    if (route == QLatin1String("import")) {
+        driver.runner->fileNames = QStringList{file};
+        driver.action(QStringLiteral("&Import hot pixel list"))->trigger();
+    } else if (route == QLatin1String("drop")) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&driver.window, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&driver.window, &drop);
+    } else {
+        driver.action(QStringLiteral("&1 ") + QDir::toNativeSeparators(file))->trigger();
+    }
+    if (!openFirst)
+        driver.openCamera(colourCamera);
+    QCOMPARE(userEntries(driver.badpixelView()->model()), users);
+    QCOMPARE(driver.runner->shown.isEmpty() ? QString() : driver.runner->shown.last().text, box);
 }
 
 void TestMainWindow::contextMenuOfHotPixelList()
