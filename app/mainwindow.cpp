@@ -466,6 +466,10 @@ void MainWindow::createCameraListDock()
     cameraListView = new QTableView(cameraListDock);
     cameraListView->setModel(&cameraListModel);
     cameraListView->setSelectionModel(cameraSelectionModel.get());
+    // The stretched status column needs no more than its contents; set before
+    // the stretch, which keeps the size the last column has then.
+    cameraListView->horizontalHeader()->setDefaultSectionSize(
+        cameraListView->horizontalHeader()->minimumSectionSize());
     setUpTableView(cameraListView);
     cameraListView->resizeColumnsToContents();
     connect(cameraListView, &QTableView::customContextMenuRequested, this,
