@@ -16,5 +16,7 @@ public:
     // Empty when the user cancelled.
     QString choose(ModalRunner& runner, QWidget* parent, Mode mode, const QString& caption,
                    const QString& filter, const QString& suffix) const;
+
+private:
     QString lastFolder() const;
 };
