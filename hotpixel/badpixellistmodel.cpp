@@ -67,6 +67,7 @@ uint32_t handleOf(const Camera* cam)
 BadpixelListModel::BadpixelListModel(QObject* parent)
     : QAbstractTableModel(parent)
     , headers({tr("x"), tr("y"), tr("class")})
+    , userListError(notReadError())
 {}
 
 int BadpixelListModel::rowCount(const QModelIndex&) const
@@ -221,17 +222,30 @@ QList<Badpixel> BadpixelListModel::badpixelList() const
 void BadpixelListModel::getBadpixelList(Camera* cam)
 {
     clearBadpixelList();
+    userListError = notReadError();
     if (!cam)
         return;
     const CameraHotpixelLists lists(cam->cameraHandle());
     lists.queryMaximumUserCount(maximumUserCount);
     lists.queryFactoryCount(factoryCount);
     appendRows(lists.readFactoryList(factoryCount), Factory);
-    appendRows(lists.readUserList(), User);
+    try {
+        appendRows(lists.readUserList(maximumUserCount), User);
+        userListError.clear();
+    } catch (const std::exception& error) {
+        userListError = QString::fromLocal8Bit(error.what());
+    }
 }
 
 void BadpixelListModel::writeBadpixelList(Camera* cam)
 {
+    // Without the camera's own entries in the list, a write would drop them.
+    if (!userListError.isEmpty())
+        throw std::runtime_error(
+            QString(userListError + QLatin1Char(' ') +
+                    tr("Writing is refused so that the entries the camera holds are not lost; "
+                       "close and open the camera to read its list again."))
+                .toStdString());
     // Every entry beyond the factory list counts against the camera's limit,
     // whatever its class.
     if (entries.size() - factoryCount > maximumUserCount)
@@ -267,14 +281,15 @@ void BadpixelListModel::saveAsFile(Camera* cam, const QString& filename)
 
 void BadpixelListModel::loadFromFile(Camera* cam, const QString& filename)
 {
-    clearUserBadpixelList();
+    // The user entries are replaced only once the file's list has been had.
     const DriverUserList::Loaded loaded = DriverUserList(handleOf(cam)).load(filename);
+    clearUserBadpixelList();
     // The file's entries stay even when the library's own list cannot be put
     // back.
     loaded.list.appendTo(entries, User);
     emit layoutChanged();
     if (loaded.restoreStatus != 0)
-        throw DriverUserList::loadFailure(loaded.restoreStatus);
+        throw DriverUserList::loadRestoreFailure(loaded.restoreStatus);
 }
 
 void BadpixelListModel::exportAsFile(const QString& filename)
@@ -305,6 +320,11 @@ void BadpixelListModel::sort(int column, Qt::SortOrder order)
         return;
     std::sort(entries.begin(), entries.end(), BadpixelLess(column, order));
     emit layoutChanged();
+}
+
+QString BadpixelListModel::notReadError()
+{
+    return tr("The camera's user hot pixel list has not been read.");
 }
 
 void BadpixelListModel::appendRows(const HotpixelListBuffer& list, Pixelclass pixelclass)

@@ -40,14 +40,20 @@ public:
     QList<Badpixel> badpixelList() const;
     // Replaces every entry; the undo history puts earlier lists back with it.
     void setBadpixelList(const QList<Badpixel>& list);
+    // Why the camera's user list is not in the list: empty once the last
+    // read from a camera got it whole. Write refuses while it is not.
+    QString userListReadError() const { return userListError; }
 
 signals:
     void pixelAdded(int count);
 
 public slots:
-    // Fills the list with the camera's factory list, then its user list.
+    // Fills the list with the camera's factory list, then its user list. A
+    // user list that cannot be read is left out and noted, not thrown: the
+    // read runs while the camera is being opened.
     void getBadpixelList(Camera* cam);
-    // Replaces the camera's user list with the user entries.
+    // Replaces the camera's user list with the user entries; refused while
+    // the camera's list has not been read whole.
     void writeBadpixelList(Camera* cam);
     void clearUserBadpixelList();
     void clearBadpixelList();
@@ -62,9 +68,11 @@ public slots:
 private:
     // Appends the list's pairs as entries of one class, announced as new rows.
     void appendRows(const HotpixelListBuffer& list, Pixelclass pixelclass);
+    static QString notReadError();
 
     int32_t maximumUserCount = 0;
     int32_t factoryCount = 0;
     QList<Badpixel> entries;
     QStringList headers;
+    QString userListError;
 };

@@ -2,12 +2,15 @@
 
 #include "kivo_api.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
 
-// Larger counts are taken as a broken answer, not as a list to read.
-constexpr int32_t maximumListLength = 1000;
+// Larger factory counts are taken as a broken answer, not as a list to read.
+constexpr int32_t maximumFactoryLength = 1000;
+// Word 0 of a list buffer holds the count in 16 bits.
+constexpr int32_t maximumBufferLength = 65535;
 
 } // namespace
 
@@ -27,14 +30,36 @@ void CameraHotpixelLists::queryFactoryCount(int32_t& factoryCount) const
 
 HotpixelListBuffer CameraHotpixelLists::readFactoryList(int32_t factoryCount) const
 {
-    return readList(CAM_HP_FACTORY_LIST, factoryCount);
+    HotpixelListBuffer list;
+    if (factoryCount < 1 || factoryCount > maximumFactoryLength ||
+        readList(CAM_HP_FACTORY_LIST, factoryCount, list) != CAM_SUCCESS)
+        return HotpixelListBuffer();
+    return list;
 }
 
-HotpixelListBuffer CameraHotpixelLists::readUserList() const
+HotpixelListBuffer CameraHotpixelLists::readUserList(int32_t maximumUserCount) const
 {
     int32_t count = 0;
-    CamHotPixel(handle, CAM_HP_USER_COUNT, &count, sizeof count);
-    return readList(CAM_HP_USER_LIST, count);
+    int32_t status = CamHotPixel(handle, CAM_HP_USER_COUNT, &count, sizeof count);
+    if (status == CAM_SUCCESS) {
+        const int32_t readable = std::min(maximumUserCount, maximumBufferLength);
+        if (count < 0 || count > readable)
+            throw std::runtime_error(
+                tr("The camera reports %1 user hot pixel entries but holds at most %2, so its "
+                   "user hot pixel list could not be read.")
+                    .arg(count)
+                    .arg(readable)
+                    .toStdString());
+    }
+    HotpixelListBuffer list;
+    if (status == CAM_SUCCESS && count > 0)
+        status = readList(CAM_HP_USER_LIST, count, list);
+    if (status != CAM_SUCCESS)
+        throw std::runtime_error(
+            tr("The camera's user hot pixel list could not be read (status %1).")
+                .arg(status)
+                .toStdString());
+    return list;
 }
 
 void CameraHotpixelLists::writeUserList(HotpixelListBuffer list) const
@@ -47,12 +72,9 @@ void CameraHotpixelLists::writeUserList(HotpixelListBuffer list) const
         throw std::runtime_error(tr("Error writing hotpixel list").toStdString());
 }
 
-HotpixelListBuffer CameraHotpixelLists::readList(uint32_t command, int32_t count) const
+int32_t CameraHotpixelLists::readList(uint32_t command, int32_t count,
+                                      HotpixelListBuffer& list) const
 {
-    if (count < 1 || count > maximumListLength)
-        return HotpixelListBuffer();
-    HotpixelListBuffer list = HotpixelListBuffer::zeroed(count);
-    if (CamHotPixel(handle, command, list.data(), list.byteSize()) != CAM_SUCCESS)
-        return HotpixelListBuffer();
-    return list;
+    list = HotpixelListBuffer::zeroed(count);
+    return CamHotPixel(handle, command, list.data(), list.byteSize());
 }

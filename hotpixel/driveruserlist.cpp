@@ -9,14 +9,15 @@ DriverUserList::DriverUserList(uint32_t cameraHandle)
     : handle(cameraHandle)
 {}
 
-int32_t DriverUserList::read(HotpixelListBuffer& list) const
+int32_t DriverUserList::read(HotpixelListBuffer& list, Absence absence) const
 {
-    if (CamHotPixel(handle, CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0) != CAM_SUCCESS) {
+    int32_t status = CamHotPixel(handle, CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0);
+    if (status != CAM_SUCCESS) {
         list = HotpixelListBuffer();
-        return CAM_SUCCESS;
+        return absence == Absence::MeansEmpty ? CAM_SUCCESS : status;
     }
     int32_t count = 0;
-    const int32_t status = CamHotPixel(handle, CAM_HP_DRIVER_LIST_COUNT, &count, sizeof count);
+    status = CamHotPixel(handle, CAM_HP_DRIVER_LIST_COUNT, &count, sizeof count);
     if (status != CAM_SUCCESS)
         return status;
     list = HotpixelListBuffer::zeroed(count);
@@ -31,7 +32,7 @@ int32_t DriverUserList::replace(HotpixelListBuffer list) const
 void DriverUserList::saveAs(HotpixelListBuffer list, const QString& filename) const
 {
     HotpixelListBuffer backup;
-    int32_t status = read(backup);
+    int32_t status = read(backup, Absence::MeansEmpty);
     if (status == CAM_SUCCESS)
         status = replace(std::move(list));
     if (status != CAM_SUCCESS)
@@ -42,21 +43,26 @@ void DriverUserList::saveAs(HotpixelListBuffer list, const QString& filename) co
     if (saveStatus != CAM_SUCCESS)
         throw saveFailure(saveStatus);
     if (restoreStatus != CAM_SUCCESS)
-        throw saveFailure(restoreStatus);
+        throw std::runtime_error(tr("The hot pixel list was written to the file, but the camera "
+                                    "library's own list could not be put back (status %1).")
+                                     .arg(restoreStatus)
+                                     .toStdString());
 }
 
 DriverUserList::Loaded DriverUserList::load(const QString& filename) const
 {
     HotpixelListBuffer backup;
-    Loaded loaded;
-    int32_t status = read(backup);
+    int32_t status = read(backup, Absence::MeansEmpty);
     if (status == CAM_SUCCESS)
         status = transferFile(CAM_HP_DRIVER_LIST_LOAD_FILE, filename);
-    if (status == CAM_SUCCESS)
-        status = read(loaded.list);
     if (status != CAM_SUCCESS)
         throw loadFailure(status);
+    Loaded loaded;
+    // The library has just taken the file's list: not finding it is a failure.
+    status = read(loaded.list, Absence::IsFailure);
     loaded.restoreStatus = replace(std::move(backup));
+    if (status != CAM_SUCCESS)
+        throw loadFailure(status);
     return loaded;
 }
 
@@ -68,6 +74,14 @@ std::runtime_error DriverUserList::saveFailure(int32_t status)
 std::runtime_error DriverUserList::loadFailure(int32_t status)
 {
     return std::runtime_error(tr("load from file failed with %1\n").arg(status).toStdString());
+}
+
+std::runtime_error DriverUserList::loadRestoreFailure(int32_t status)
+{
+    return std::runtime_error(tr("The hot pixel list was loaded from the file, but the camera "
+                                 "library's own list could not be put back (status %1).")
+                                  .arg(status)
+                                  .toStdString());
 }
 
 int32_t DriverUserList::transferFile(uint32_t command, const QString& filename) const

@@ -28,21 +28,28 @@ public:
     explicit DriverUserList(uint32_t cameraHandle);
 
     // Writes list to the binary file through the library's list and puts the
-    // library's list back; throws "write to file failed with <status>\n".
+    // library's list back; throws "write to file failed with <status>\n",
+    // or, when only the restore failed, a text saying the file was written.
     void saveAs(HotpixelListBuffer list, const QString& filename) const;
     // Reads the binary file's list through the library's list and puts the
-    // library's list back; throws loadFailure when the file's list cannot be
-    // had. A failed restore is left to the caller, who keeps the file's list.
+    // library's list back; throws "load from file failed with <status>\n"
+    // when the file's list cannot be had. A failed restore is left to the
+    // caller, who keeps the file's list.
     Loaded load(const QString& filename) const;
 
-    // "load from file failed with <status>\n"
-    static std::runtime_error loadFailure(int32_t status);
+    // The file operation itself succeeded but the library's previous list
+    // could not be put back.
+    static std::runtime_error loadRestoreFailure(int32_t status);
 
 private:
-    // Status 0 and the list; no list in the library counts as the empty one.
-    int32_t read(HotpixelListBuffer& list) const;
+    // How a refused "is there a list" query is taken.
+    enum class Absence { MeansEmpty, IsFailure };
+
+    // Status 0 and the list.
+    int32_t read(HotpixelListBuffer& list, Absence absence) const;
     int32_t replace(HotpixelListBuffer list) const;
     static std::runtime_error saveFailure(int32_t status);
+    static std::runtime_error loadFailure(int32_t status);
     int32_t transferFile(uint32_t command, const QString& filename) const;
 
     uint32_t handle;

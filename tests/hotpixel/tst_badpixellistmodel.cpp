@@ -99,14 +99,26 @@ QString describe(const BadpixelListModel& model)
     return list.join(QLatin1String(", "));
 }
 
-// Makes the next CamHotPixel call of the command fail with status 7; any text
-// other than a command makes nothing fail.
+// Makes the next CamHotPixel call of the command fail with status 7, or with
+// "0x8103@1" the one after next; any text other than a command makes nothing
+// fail.
 bool refuse(const QString& command)
 {
-    const QByteArray operation = "CamHotPixel:" + command.toLatin1();
+    const QByteArray operation =
+        "CamHotPixel:" + command.section(QLatin1Char('@'), 0, 0).toLatin1();
+    const int skip = command.section(QLatin1Char('@'), 1).toInt();
     return !command.startsWith(QLatin1String("0x")) ||
-           KivoSimInjectFault(operation.constData(), 1, 7) == 0;
+           KivoSimInjectFaultAfter(operation.constData(), skip, 1, 7) == 0;
 }
+
+// What a write says while the camera's user list is not in the model.
+QString unreadRefusal(const QString& reason)
+{
+    return reason + QStringLiteral(" Writing is refused so that the entries the camera holds are "
+                                   "not lost; close and open the camera to read its list again.");
+}
+
+const QString notRead = QStringLiteral("The camera's user hot pixel list has not been read.");
 
 Ranges ranges(const QSignalSpy& spy)
 {
@@ -310,8 +322,7 @@ void TestBadpixelListModel::freshModel()
     QCOMPARE(layout.count(), 0);
     model.addBadpixel(QPoint(12, 34));
     // Until a camera's lists were read, the camera takes no entry.
-    QCOMPARE(errorText([&] { model.writeBadpixelList(nullptr); }),
-             QStringLiteral("Can't write more than 0 hot pixel entries."));
+    QCOMPARE(errorText([&] { model.writeBadpixelList(nullptr); }), unreadRefusal(notRead));
     QVERIFY(model.insertRows(0, 1));
     QCOMPARE(describe(model), QStringLiteral("0 0 1, 12 34 1"));
 
@@ -452,19 +463,26 @@ void TestBadpixelListModel::read_data()
     QTest::addColumn<int>("user");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("factoryRead");
-    QTest::addColumn<bool>("userRead");
+    QTest::addColumn<QString>("userError");
 
-    QTest::newRow("3 factory, 2 user") << 3 << 2 << "" << true << true;
-    QTest::newRow("no lists") << 0 << 0 << "" << false << false;
-    QTest::newRow("1000 factory entries") << 1000 << 1 << "" << true << true;
-    QTest::newRow("1001 factory entries") << 1001 << 2 << "" << false << true;
-    QTest::newRow("1000 user entries") << 1 << 1000 << "" << true << true;
-    QTest::newRow("1001 user entries") << 1 << 1001 << "" << true << false;
-    QTest::newRow("factory count refused") << 3 << 2 << "0x8107" << false << true;
-    QTest::newRow("factory list refused") << 3 << 2 << "0x8108" << false << true;
-    QTest::newRow("user count refused") << 3 << 2 << "0x810A" << true << false;
-    QTest::newRow("user list refused") << 3 << 2 << "0x810B" << true << false;
-    QTest::newRow("no camera") << 3 << 2 << "no camera" << false << false;
+    const QString refused = QStringLiteral("The camera's user hot pixel list could not be read "
+                                           "(status 7).");
+    QTest::newRow("3 factory, 2 user") << 3 << 2 << "" << true << "";
+    QTest::newRow("no lists") << 0 << 0 << "" << false << "";
+    QTest::newRow("1000 factory entries") << 1000 << 1 << "" << true << "";
+    QTest::newRow("1001 factory entries") << 1001 << 2 << "" << false << "";
+    QTest::newRow("1000 user entries") << 1 << 1000 << "" << true << "";
+    QTest::newRow("camera holding 1001 user entries") << 1 << 1001 << "" << true << "";
+    QTest::newRow("camera holding 4000 user entries") << 1 << 4000 << "" << true << "";
+    QTest::newRow("factory count refused") << 3 << 2 << "0x8107" << false << "";
+    QTest::newRow("factory list refused") << 3 << 2 << "0x8108" << false << "";
+    QTest::newRow("user count refused") << 3 << 2 << "0x810A" << true << refused;
+    QTest::newRow("user list refused") << 3 << 2 << "0x810B" << true << refused;
+    QTest::newRow("maximum unknown, more than 0 entries")
+        << 3 << 2 << "0x810D" << true
+        << "The camera reports 2 user hot pixel entries but holds at most 0, so its user hot "
+           "pixel list could not be read.";
+    QTest::newRow("no camera") << 3 << 2 << "no camera" << false << notRead;
 }
 
 void TestBadpixelListModel::read()
@@ -473,7 +491,7 @@ void TestBadpixelListModel::read()
     QFETCH(int, user);
     QFETCH(QString, fault);
     QFETCH(bool, factoryRead);
-    QFETCH(bool, userRead);
+    QFETCH(QString, userError);
 
     QCOMPARE(openWorld({{factory, user, qMax(user, 100)}}), QString());
     BadpixelListModel model;
@@ -484,6 +502,7 @@ void TestBadpixelListModel::read()
 
     model.getBadpixelList(fault == "no camera" ? nullptr : camera.get());
 
+    const bool userRead = userError.isEmpty();
     const int factoryRows = factoryRead ? factory : 0;
     const QStringList users = entries(userRead ? user : 0, 32, User);
     QCOMPARE(describe(model), (entries(factoryRows, 0, Factory) + users).join(", "));
@@ -491,9 +510,16 @@ void TestBadpixelListModel::read()
     Ranges announced;
     if (factoryRead)
         announced << qMakePair(0, factory - 1);
-    if (userRead)
+    if (userRead && user > 0)
         announced << qMakePair(factoryRows, factoryRows + user - 1);
     QCOMPARE(ranges(inserted), announced);
+    QCOMPARE(model.userListReadError(), userError);
+
+    // Written back, the camera's list stays whole; a list not read whole is
+    // not written over.
+    QCOMPARE(errorText([&] { model.writeBadpixelList(camera.get()); }),
+             userRead ? QString() : unreadRefusal(userError));
+    QCOMPARE(eeprom(1), buffer(user, 32));
 }
 
 void TestBadpixelListModel::write_data()
@@ -531,7 +557,10 @@ void TestBadpixelListModel::write_data()
     // limit, and the camera refuses them.
     QTest::newRow("maximum query refused") << 0 << 5 << "0x810D" << six << refused << kept;
     QTest::newRow("factory count refused") << 0 << 5 << "0x8107" << six << refused << kept;
-    QTest::newRow("no camera read last") << 0 << 5 << "no camera" << six << refused << kept;
+    QTest::newRow("no camera read last")
+        << 0 << 5 << "no camera" << six << unreadRefusal(notRead) << kept;
+    QTest::newRow("3000 user entries, camera takes 4000")
+        << 0 << 4000 << "" << entries(3000, 50, User) << "" << buffer(3000, 50);
 }
 
 void TestBadpixelListModel::write()
@@ -700,19 +729,27 @@ void TestBadpixelListModel::save_data()
     QTest::addColumn<bool>("preset");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("writable");
-    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
     QTest::addColumn<Words>("driverListAfter");
 
     const Words before = presetDriverList;
-    QTest::newRow("library holds a list") << true << "" << true << 0 << before;
-    QTest::newRow("library holds none") << false << "" << true << 0 << Words{0};
-    QTest::newRow("list query refused counts as none") << true << "0x8100" << true << 0 << Words{0};
-    QTest::newRow("count refused") << true << "0x8101" << true << 7 << before;
-    QTest::newRow("list read refused") << true << "0x8102" << true << 7 << before;
-    QTest::newRow("list set refused") << true << "0x8103" << true << 7 << before;
-    QTest::newRow("file save refused") << true << "0x8111" << true << 7 << before;
+    const QString refused = QStringLiteral("write to file failed with 7\n");
+    QTest::newRow("library holds a list") << true << "" << true << "" << before;
+    QTest::newRow("library holds none") << false << "" << true << "" << Words{0};
+    QTest::newRow("list query refused counts as none")
+        << true << "0x8100" << true << "" << Words{0};
+    QTest::newRow("count refused") << true << "0x8101" << true << refused << before;
+    QTest::newRow("list read refused") << true << "0x8102" << true << refused << before;
+    QTest::newRow("list set refused") << true << "0x8103" << true << refused << before;
+    QTest::newRow("file save refused") << true << "0x8111" << true << refused << before;
     QTest::newRow("file cannot be written")
-        << true << "" << false << int(kivo::StatusFileError) << before;
+        << true << "" << false
+        << QStringLiteral("write to file failed with %1\n").arg(kivo::StatusFileError) << before;
+    QTest::newRow("restore refused after the file was written")
+        << true << "0x8103@1" << true
+        << "The hot pixel list was written to the file, but the camera library's own list could "
+           "not be put back (status 7)."
+        << Words{1, 5, 6};
 }
 
 void TestBadpixelListModel::save()
@@ -720,7 +757,7 @@ void TestBadpixelListModel::save()
     QFETCH(bool, preset);
     QFETCH(QString, fault);
     QFETCH(bool, writable);
-    QFETCH(int, status);
+    QFETCH(QString, error);
     QFETCH(Words, driverListAfter);
 
     QCOMPARE(openFileCamera(preset), QString());
@@ -730,10 +767,9 @@ void TestBadpixelListModel::save()
         path(writable ? QStringLiteral("list.bin") : QStringLiteral("no/list.bin"));
     QVERIFY(refuse(fault));
 
-    QCOMPARE(errorText([&] { model.saveAsFile(camera.get(), file); }),
-             status ? QStringLiteral("write to file failed with %1\n").arg(status) : QString());
+    QCOMPARE(errorText([&] { model.saveAsFile(camera.get(), file); }), error);
 
-    QCOMPARE(QFileInfo::exists(file), status == 0);
+    QCOMPARE(QFileInfo::exists(file), !error.startsWith(QLatin1String("write to file failed")));
     QCOMPARE(driverList(camera->cameraHandle()), driverListAfter);
     QCOMPARE(describe(model), QStringLiteral("9 9 0, 5 6 1"));
 }
@@ -742,33 +778,49 @@ void TestBadpixelListModel::load_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("trouble");
-    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
     QTest::addColumn<bool>("loaded");
     QTest::addColumn<Words>("driverListAfter");
 
     const Words before = presetDriverList;
-    const int format = kivo::StatusFileFormat;
-    QTest::newRow("empty list") << 0 << "" << 0 << true << before;
-    QTest::newRow("one pair") << 1 << "" << 0 << true << before;
-    QTest::newRow("1500 pairs") << 1500 << "" << 0 << true << before;
-    QTest::newRow("missing file") << 3 << "remove" << int(kivo::StatusFileError) << false << before;
+    const auto failed = [](int status) {
+        return QStringLiteral("load from file failed with %1\n").arg(status);
+    };
+    const QString format = failed(kivo::StatusFileFormat);
+    QTest::newRow("empty list") << 0 << ""
+                                << "" << true << before;
+    QTest::newRow("one pair") << 1 << ""
+                              << "" << true << before;
+    QTest::newRow("1500 pairs") << 1500 << ""
+                                << "" << true << before;
+    QTest::newRow("missing file") << 3 << "remove" << failed(kivo::StatusFileError) << false
+                                  << before;
     QTest::newRow("empty file") << 3 << "empty" << format << false << before;
     QTest::newRow("truncated file") << 3 << "truncate" << format << false << before;
     QTest::newRow("corrupt file") << 3 << "flip" << format << false << before;
     QTest::newRow("foreign file") << 3 << "text" << format << false << before;
-    QTest::newRow("list query refused counts as none") << 2 << "0x8100" << 0 << true << Words{0};
-    QTest::newRow("count refused") << 2 << "0x8101" << 7 << false << before;
-    QTest::newRow("list read refused") << 2 << "0x8102" << 7 << false << before;
-    QTest::newRow("file load refused") << 2 << "0x8112" << 7 << false << before;
+    QTest::newRow("list query refused counts as none") << 2 << "0x8100"
+                                                       << "" << true << Words{0};
+    QTest::newRow("count refused") << 2 << "0x8101" << failed(7) << false << before;
+    QTest::newRow("list read refused") << 2 << "0x8102" << failed(7) << false << before;
+    QTest::newRow("file load refused") << 2 << "0x8112" << failed(7) << false << before;
+    // After the file was taken, every refusal is a failure and the library's
+    // list is put back.
+    QTest::newRow("loaded list query refused") << 2 << "0x8100@1" << failed(7) << false << before;
+    QTest::newRow("loaded count refused") << 2 << "0x8101@1" << failed(7) << false << before;
     // The file's entries stay although the library keeps the file's list.
-    QTest::newRow("restore refused") << 2 << "0x8103" << 7 << true << buffer(2, 32);
+    QTest::newRow("restore refused")
+        << 2 << "0x8103"
+        << "The hot pixel list was loaded from the file, but the camera library's own list could "
+           "not be put back (status 7)."
+        << true << buffer(2, 32);
 }
 
 void TestBadpixelListModel::load()
 {
     QFETCH(int, count);
     QFETCH(QString, trouble);
-    QFETCH(int, status);
+    QFETCH(QString, error);
     QFETCH(bool, loaded);
     QFETCH(Words, driverListAfter);
 
@@ -791,11 +843,13 @@ void TestBadpixelListModel::load()
     QSignalSpy inserted(&model, &BadpixelListModel::rowsInserted);
     QVERIFY(refuse(trouble));
 
-    QCOMPARE(errorText([&] { model.loadFromFile(camera.get(), file); }),
-             status ? QStringLiteral("load from file failed with %1\n").arg(status) : QString());
+    QCOMPARE(errorText([&] { model.loadFromFile(camera.get(), file); }), error);
 
-    const QStringList users = entries(loaded ? count : 0, 32, User);
-    QCOMPARE(describe(model), (entries(2, 0, Factory) + QStringList{"4 4 2"} + users).join(", "));
+    // A load that did not get the file's list leaves the user entries alone.
+    const QStringList others = entries(2, 0, Factory) + QStringList{"4 4 2"};
+    const QStringList kept{"0 0 0", "1 0 0", "1 1 1", "4 4 2"};
+    QCOMPARE(describe(model),
+             (loaded ? others + entries(count, 32, User) : kept).join(QLatin1String(", ")));
     QCOMPARE(layout.count(), loaded ? 1 : 0);
     QCOMPARE(inserted.count(), 0);
     QCOMPARE(driverList(camera->cameraHandle()), driverListAfter);
