@@ -45,6 +45,8 @@ private:
     throw std::runtime_error(message.toStdString());
 }
 
+constexpr int closeAttempts = 3;
+
 bool positiveFinite(double value)
 {
     return value > 0.0 && std::isfinite(value);
@@ -115,7 +117,18 @@ Camera::~Camera()
     finish(cameraEvents);
     sequence.clear();
     if (handle != 0)
-        CamClose(handle);
+        release();
+}
+
+int Camera::release()
+{
+    // A refused close is tried again: the library would otherwise hold the
+    // camera for a handle the program no longer knows, and no later open of
+    // it could succeed.
+    int status = CamClose(handle);
+    for (int attempt = 1; status != CAM_SUCCESS && attempt < closeAttempts; ++attempt)
+        status = CamClose(handle);
+    return status;
 }
 
 void Camera::open(uint32_t deviceId)
@@ -190,11 +203,15 @@ void Camera::openSteps(uint32_t deviceId)
         fail(errorText(status));
 
     sequence.allocate(handle, 3, ImageInfo{QSize(maxSize[0], maxSize[1]), bitsPerPixel});
-    cameraEvents.initEvents(handle, {CAM_EV_FRAME, CAM_EV_DEVICE_RECONNECTED, CAM_EV_DEVICE_REMOVED,
-                                     CAM_EV_CAPTURE_FAILED});
+    // Without its events or its capture the camera would look open and never
+    // show a frame.
+    status = cameraEvents.initEvents(handle, {CAM_EV_FRAME, CAM_EV_DEVICE_RECONNECTED,
+                                              CAM_EV_DEVICE_REMOVED, CAM_EV_CAPTURE_FAILED});
+    if (status != CAM_SUCCESS)
+        fail(tr("The camera's events could not be set up: %1").arg(errorText(status)));
     status = CamStartCapture(handle, 0);
     if (status != CAM_SUCCESS)
-        fail(errorText(status));
+        fail(tr("Capture could not be started: %1").arg(errorText(status)));
 
     this->deviceId = deviceId;
     emit cameraOpened(this);
@@ -221,7 +238,12 @@ void Camera::close()
     cameraEvents.stop();
     finish(cameraEvents);
     sequence.clear();
-    CamClose(handle);
+    const int status = release();
+    if (status != CAM_SUCCESS)
+        emit displayError(tr("The camera could not be released: %1 Restart the program to open "
+                             "it again.")
+                              .arg(errorText(status)),
+                          5000);
     deviceId = 0;
     handle = 0;
     image = QImage();
@@ -517,5 +539,7 @@ void Camera::setBadPixelCorrection(bool enable)
     CamHotPixel(handle, enable ? CAM_HP_ENABLE_CAMERA_CORRECTION : CAM_HP_DISABLE, nullptr, 0);
     CamFrameRate(handle, rate, &scratch);
     CamExposure(handle, exposure.value, &scratch);
-    CamStartCapture(handle, 1);
+    const int status = CamStartCapture(handle, 1);
+    if (status != CAM_SUCCESS)
+        fail(tr("Capture could not be restarted: %1").arg(errorText(status)));
 }

@@ -28,6 +28,7 @@ public:
     // Throws std::runtime_error with the message to show; a failed open
     // leaves the session closed.
     void open(uint32_t deviceId);
+    // A camera the library would not release is reported as displayError.
     void close();
 
     bool isOpen() const { return handle != 0; }
@@ -79,6 +80,7 @@ public slots:
     // Start values for the sensor from "cameraparameter.xml" in the current
     // directory, or a set-up of one frame per second when it has none.
     void setAutoConfig();
+    // Throws std::runtime_error when capture cannot be restarted afterwards.
     void setBadPixelCorrection(bool enable);
 
 protected slots:
@@ -86,6 +88,8 @@ protected slots:
 
 private:
     void openSteps(uint32_t deviceId);
+    // CamClose of the handle, tried a few times; the last status.
+    int release();
     void deliverFrame(bool show);
     void applyFallbackConfig();
     uint16_t sensorId() const;

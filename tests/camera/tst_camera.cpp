@@ -105,7 +105,15 @@ void TestCamera::openFailureLeavesSessionClosed_data()
                                   << QStringLiteral("Can't allocate image memory.");
     QTest::newRow("ring") << "CamRingAdd" << 7u << ""
                           << QStringLiteral("Can't add buffer to sequence.");
-    QTest::newRow("capture start") << "CamStartCapture" << 7u << "" << library;
+    QTest::newRow("event registration")
+        << "CamEvent:1" << 7u << ""
+        << "The camera's events could not be set up: " + libraryFailure("CamEvent");
+    QTest::newRow("event enabling")
+        << "CamEvent:3" << 7u << ""
+        << "The camera's events could not be set up: " + libraryFailure("CamEvent");
+    QTest::newRow("capture start")
+        << "CamStartCapture" << 7u << ""
+        << "Capture could not be started: " + libraryFailure("CamStartCapture");
     QTest::newRow("current frame rate") << "CamCurrentFps" << 7u << "" << library;
     QTest::newRow("start exposure") << "CamExposure" << 7u << "" << library;
     QTest::newRow("pixel clock range") << "CamPixelClockRange" << 7u << "" << library;
@@ -127,9 +135,10 @@ void TestCamera::openFailureLeavesSessionClosed()
 
     QCOMPARE(KivoSimLoadWorld(world(fields).constData()), 0);
     KivoSimSetManualFrames("SIMTEST", 1);
+    // Made first: its device event thread registers events of its own.
+    Camera camera;
     if (!fault.isEmpty())
         QCOMPARE(KivoSimInjectFault(fault.toLatin1().constData(), 2, 5), 0);
-    Camera camera;
 
     QCOMPARE(errorText([&] { camera.open(deviceId); }),
              message.isEmpty() ? libraryFailure(fault) : message);
