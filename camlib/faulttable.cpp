@@ -31,7 +31,7 @@ std::string FaultTable::key(const std::string& operation, std::optional<uint32_t
     return command ? operation + ":" + std::to_string(*command) : operation;
 }
 
-void FaultTable::inject(const std::string& name, int count, int32_t status)
+void FaultTable::inject(const std::string& name, int count, int32_t status, int skip)
 {
     const size_t colon = name.find(':');
     const std::string operation = name.substr(0, colon);
@@ -48,15 +48,15 @@ void FaultTable::inject(const std::string& name, int count, int32_t status)
             throw std::invalid_argument("bad command \"" + text + "\"");
         command = uint32_t(value);
     }
-    if (count < 0)
-        throw std::invalid_argument("count must not be negative");
+    if (count < 0 || skip < 0)
+        throw std::invalid_argument("count and skip must not be negative");
     if (count == 0) {
         faults.erase(key(operation, command));
         return;
     }
     if (status == 0)
         throw std::invalid_argument("an injected status must not be 0");
-    faults[key(operation, command)] = {count, status};
+    faults[key(operation, command)] = {skip, count, status};
 }
 
 int32_t FaultTable::take(const char* operation, std::optional<uint32_t> command)
@@ -68,6 +68,10 @@ int32_t FaultTable::take(const char* operation, std::optional<uint32_t> command)
         it = faults.find(operation);
     if (it == faults.end())
         return 0;
+    if (it->second.skip > 0) {
+        --it->second.skip;
+        return 0;
+    }
     const int32_t status = it->second.status;
     if (--it->second.remaining == 0)
         faults.erase(it);

@@ -13,11 +13,13 @@ class FaultTable
 {
 public:
     // operation is "CamOpen" or, for CamHotPixel and CamEvent, may name a
-    // command: "CamHotPixel:0x810C". count 0 removes the fault. Throws
-    // std::invalid_argument for an unknown operation, a bad command, a
-    // negative count or status 0.
-    void inject(const std::string& operation, int count, int32_t status);
+    // command: "CamHotPixel:0x810C". The first skip calls still work. count
+    // 0 removes the fault. Throws std::invalid_argument for an unknown
+    // operation, a bad command, a negative count or skip, or status 0.
+    void inject(const std::string& operation, int count, int32_t status, int skip = 0);
     void clear() { faults.clear(); }
+    // Faults that have not yet failed all their calls.
+    int pending() const { return int(faults.size()); }
 
     // The status the current call must return, consuming one use, or 0.
     int32_t take(const char* operation, std::optional<uint32_t> command);
@@ -25,6 +27,7 @@ public:
 private:
     struct Fault
     {
+        int skip = 0;
         int remaining = 0;
         int32_t status = 0;
     };

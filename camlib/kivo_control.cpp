@@ -101,11 +101,16 @@ int KivoSimSetInUse(const char* serial, int inUse)
 
 int KivoSimInjectFault(const char* operation, int count, int32_t status)
 {
+    return KivoSimInjectFaultAfter(operation, 0, count, status);
+}
+
+int KivoSimInjectFaultAfter(const char* operation, int skip, int count, int32_t status)
+{
     return guarded([&] {
         if (!operation)
             throw std::invalid_argument("no operation given");
         return world().control([&](Lock&) {
-            world().faultTable().inject(operation, count, status);
+            world().faultTable().inject(operation, count, status, skip);
             return 0;
         });
     });
@@ -117,6 +122,11 @@ void KivoSimClearFaults(void)
         world().faultTable().clear();
         return 0;
     });
+}
+
+int KivoSimPendingFaults(void)
+{
+    return world().control([](Lock&) { return world().faultTable().pending(); });
 }
 
 int KivoSimSetManualFrames(const char* serial, int manual)

@@ -41,7 +41,11 @@ KIVO_API int KivoSimSetInUse(const char* serial, int inUse);
  * command can be named after a colon, e.g. "CamHotPixel:0x810C". count 0
  * removes the fault. */
 KIVO_API int KivoSimInjectFault(const char* operation, int count, int32_t status);
+/* As KivoSimInjectFault, but the first skip calls still do their work. */
+KIVO_API int KivoSimInjectFaultAfter(const char* operation, int skip, int count, int32_t status);
 KIVO_API void KivoSimClearFaults(void);
+/* The injected faults that have not yet failed all their calls. */
+KIVO_API int KivoSimPendingFaults(void);
 
 /* Manual frames: the frame thread stops producing frames for this camera;
  * KivoSimDeliverFrame produces one frame now, in the calling thread, followed

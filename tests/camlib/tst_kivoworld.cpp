@@ -203,6 +203,13 @@ private slots:
         QVERIFY(lastErrorText(h).contains("CamHotPixel"));
         QCOMPARE(CamHotPixel(h, CAM_HP_FACTORY_COUNT, &value, 4), CAM_SUCCESS);
 
+        // A skipped call works; the fault waits for the next one.
+        QCOMPARE(KivoSimInjectFaultAfter("CamHotPixel:0x8107", 1, 1, 56), 0);
+        QCOMPARE(CamHotPixel(h, CAM_HP_FACTORY_COUNT, &value, 4), CAM_SUCCESS);
+        QCOMPARE(KivoSimPendingFaults(), 1);
+        QCOMPARE(CamHotPixel(h, CAM_HP_FACTORY_COUNT, &value, 4), 56);
+        QCOMPARE(KivoSimPendingFaults(), 0);
+
         // Count 0 removes a fault.
         QCOMPARE(KivoSimInjectFault("CamGain", 5, 9), 0);
         QCOMPARE(CamGain(h, 10, -1, -1, -1), 9);
@@ -217,6 +224,7 @@ private slots:
         QCOMPARE(KivoSimInjectFault("CamOpen:1", 1, 5), -1); // a call without commands
         QCOMPARE(KivoSimInjectFault("CamHotPixel:abc", 1, 5), -1);
         QCOMPARE(KivoSimInjectFault("CamOpen", -1, 5), -1);
+        QCOMPARE(KivoSimInjectFaultAfter("CamOpen", -1, 1, 5), -1);
         QCOMPARE(KivoSimInjectFault("CamOpen", 1, 0), -1);
         QVERIFY(camera.open(DefaultWorld::colourDevice, false));
     }
