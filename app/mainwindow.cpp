@@ -663,6 +663,9 @@ void MainWindow::openCamera()
         ui->display->imageLabel->show();
         statusTimer->start(statusInterval);
     } catch (const std::exception& error) {
+        // A camera whose capture could not be set up would look open and
+        // never show a frame.
+        camera.close();
         ui->statusBar->showMessage(errorText(error), openFailureDuration);
     }
 
@@ -674,6 +677,17 @@ void MainWindow::openCamera()
         showMessage(QMessageBox::Warning, this, tr("Please note!"),
                     tr("This camera only supports software correction and therefore can't save "
                        "inside the camera memory."));
+    else if (!badpixelListModel.userListReadError().isEmpty())
+        reportUnreadUserList();
+}
+
+void MainWindow::reportUnreadUserList()
+{
+    QMessageBox box(QMessageBox::Warning, tr("Hot pixel list incomplete"),
+                    badpixelListModel.userListReadError(), QMessageBox::Ok, this);
+    box.setInformativeText(tr("Write hot pixel stays refused until the camera's list has been "
+                              "read: close and open the camera to try again."));
+    modalRunner->exec(box);
 }
 
 void MainWindow::closeCamera()
@@ -951,7 +965,13 @@ void MainWindow::writeBadpixelList()
 
 void MainWindow::onHotpixelCorrection()
 {
-    camera.setBadPixelCorrection(correctionAction->isChecked());
+    try {
+        camera.setBadPixelCorrection(correctionAction->isChecked());
+    } catch (const std::exception& error) {
+        const QString text = errorText(error);
+        showMessage(QMessageBox::Critical, this, tr("Hot pixel correction"), text);
+        ui->statusBar->showMessage(text, messageDuration);
+    }
 }
 
 void MainWindow::addNewBadpixel()

@@ -108,6 +108,8 @@ private:
     void writeSettings();
     void retranslateUi();
     CameraEntry selectedCameraEntry() const;
+    // Warns after an open that the camera's user list is not in the list.
+    void reportUnreadUserList();
     void collectDetectionFrame(const QImage& image);
     void updateListCounts();
     void keepImportedEntries(const QList<Badpixel>& imported);
