@@ -166,6 +166,15 @@ void Camera::openSteps(uint32_t deviceId)
         fail(errorText(status));
     std::memcpy(sensorInfo.data(), &info, sizeof info);
 
+    // Read once: the window tells the open camera's row and the close command
+    // by it, and a camera that could not be told apart could not be closed.
+    CAM_DEVICE_INFO device{};
+    status = CamDeviceInfo(handle, &device);
+    if (status != CAM_SUCCESS)
+        fail(errorText(status));
+    const char* text = reinterpret_cast<const char*>(&device);
+    serial = QString::fromLatin1(text, static_cast<int>(qstrnlen(text, sizeof device)));
+
     const uint16_t sensor = sensorId();
     if (sensor == 0x20B || sensor == 0x21D || sensor == 0x4D) {
         CamClose(handle);
@@ -246,6 +255,7 @@ void Camera::close()
                           5000);
     deviceId = 0;
     handle = 0;
+    serial.clear();
     image = QImage();
     emit newImage(image);
     emit cameraClosed();
@@ -259,14 +269,6 @@ QString Camera::errorText(int /*status*/) const
     if (CamLastError(handle, &code, &text) == CAM_SUCCESS && text != nullptr)
         return QString::fromLocal8Bit(text);
     return tr("Unknown error.");
-}
-
-QString Camera::serialNumber() const
-{
-    CAM_DEVICE_INFO info{};
-    CamDeviceInfo(handle, &info);
-    const char* bytes = reinterpret_cast<const char*>(&info);
-    return QString::fromLatin1(bytes, static_cast<int>(qstrnlen(bytes, sizeof info)));
 }
 
 double Camera::measuredFramerate() const

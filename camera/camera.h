@@ -34,7 +34,8 @@ public:
     bool isOpen() const { return handle != 0; }
     uint32_t cameraHandle() const { return handle; }
     QString errorText(int status) const;
-    QString serialNumber() const;
+    // The open camera's serial number, read at the open; empty when closed.
+    QString serialNumber() const { return serial; }
     int32_t frameCount() const { return frameCounter; }
     int32_t failCount() const { return failCounter; }
     double measuredFramerate() const;
@@ -98,6 +99,7 @@ private:
     EventThread cameraEvents;
     uint32_t deviceId = 0;
     uint32_t handle = 0;
+    QString serial;
     // The library's 80-byte sensor record, kept as bytes so that this header
     // does not depend on the library's.
     std::array<unsigned char, 80> sensorInfo{};

@@ -99,6 +99,7 @@ void TestCamera::openFailureLeavesSessionClosed_data()
     QTest::newRow("unknown device") << "" << 99u << "" << initFailed;
     QTest::newRow("camera in use") << "" << 7u << R"("inUse":true)" << initFailed;
     QTest::newRow("sensor record") << "CamSensorInfo" << 7u << "" << library;
+    QTest::newRow("device record") << "CamDeviceInfo" << 7u << "" << library;
     QTest::newRow("colour mode") << "CamColorMode" << 7u << "" << library;
     QTest::newRow("image area") << "CamImageArea" << 7u << "" << library;
     QTest::newRow("image memory") << "CamAllocBuffer" << 7u << ""

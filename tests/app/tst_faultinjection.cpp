@@ -1,0 +1,328 @@
+#include "displaywidget.h"
+#include "kivo_control.h"
+#include "scriptedrunner.h"
+#include "testutils.h"
+#include "windowdriver.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString camera = QStringLiteral("SIM0001280");
+const QByteArray serial = camera.toLatin1();
+const QStringList steps{"open", "frames", "write", "save", "load", "close"};
+// The list the file to load holds: n, then n pairs.
+const QVector<uint16_t> fileList{2, 700, 70, 701, 71};
+
+QVector<uint16_t> eeprom()
+{
+    QVector<uint16_t> words(2 * 65535 + 1);
+    const int count = KivoSimReadEeprom(serial.constData(), words.data(), words.size());
+    words.resize(count < 0 ? 0 : 2 * count + 1);
+    return words;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What persists beyond the program: the camera's stored list and the files.
+struct Stored
+{
+    QVector<uint16_t> eeprom;
+    QByteArray savedFile;
+    QByteArray loadedFile;
+
+    bool operator==(const Stored& other) const
+    {
+        return eeprom == other.eeprom && savedFile == other.savedFile &&
+               loadedFile == other.loadedFile;
+    }
+};
+
+// Writes the file to load through the library's own list, with no program.
+bool writeListFile(const QString& path)
+{
+    uint32_t handle = 1 | CAM_USE_DEVICE_ID;
+    if (CamOpen(&handle, nullptr) != CAM_SUCCESS)
+        return false;
+    QVector<uint16_t> words = fileList;
+    const std::u16string name = path.toStdU16String();
+    const bool written =
+        CamHotPixel(handle, CAM_HP_DRIVER_LIST_SET, words.data(), 2 * words.size()) == 0 &&
+        CamHotPixel(handle, CAM_HP_DRIVER_LIST_SAVE_FILE, const_cast<char16_t*>(name.data()), 0) ==
+            0;
+    return CamClose(handle) == CAM_SUCCESS && written;
+}
+
+} // namespace
+
+// Fails each camera library call of the main sequence in turn: open (with the
+// read of the camera's lists), frames, write, save, load and close.
+class TestFaultInjection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void everyCallFailedInTurn_data();
+    void everyCallFailedInTurn();
+
+private:
+    QString path(const char* name) const { return environment->path() + QLatin1Char('/') + name; }
+    void run(const QString& step);
+    bool succeeded(const QString& step);
+    Stored stored() const;
+    // The user entries of the window's list as "x y".
+    QStringList userEntries() const;
+
+    std::unique_ptr<TestUtils::IsolatedEnvironment> environment;
+    std::unique_ptr<WindowDriver> driver;
+    QStringList entriesBefore;
+    qint64 shownFrame = 0;
+    int failedCalls = 0;
+    int survived = 0;
+    int changedWithoutSuccess = 0;
+};
+
+void TestFaultInjection::initTestCase()
+{
+    environment = std::make_unique<TestUtils::IsolatedEnvironment>();
+    QDir::setCurrent(environment->path());
+}
+
+void TestFaultInjection::init()
+{
+    QDir(QFile::decodeName(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/kivo-sim"))
+        .removeRecursively();
+    QCOMPARE(KivoSimLoadWorld(nullptr), 0);
+    QVERIFY(writeListFile(path("load.bin")));
+    QVERIFY(TestUtils::writeFile(path("save.bin"), "the user's older file"));
+    QCOMPARE(KivoSimSetManualFrames(serial.constData(), 1), 0);
+    driver = std::make_unique<WindowDriver>();
+}
+
+void TestFaultInjection::cleanup()
+{
+    driver.reset();
+    KivoSimClearFaults();
+}
+
+void TestFaultInjection::cleanupTestCase()
+{
+    qInfo("%d calls failed in turn, %d survived, %d changed stored data without a success report",
+          failedCalls, survived, changedWithoutSuccess);
+}
+
+void TestFaultInjection::run(const QString& step)
+{
+    const QLabel* view = driver->display()->imageLabel;
+    shownFrame = view->pixmap(Qt::ReturnByValue).cacheKey();
+    entriesBefore = userEntries();
+    if (step == "open") {
+        driver->openCamera(camera);
+    } else if (step == "frames") {
+        // A frame that fails may be dropped; the next one must show.
+        KivoSimDeliverFrame(serial.constData(), nullptr, 0);
+        static_cast<void>(QTest::qWaitFor(
+            [&] { return view->pixmap(Qt::ReturnByValue).cacheKey() != shownFrame; }, 1000));
+        KivoSimDeliverFrame(serial.constData(), nullptr, 0);
+    } else if (step == "write") {
+        emit driver->display()->positionClicked(QPoint(321, 123));
+        driver->action(QStringLiteral("&Add hot pixel"))->trigger();
+        driver->runner->answers = {QMessageBox::Yes};
+        driver->action(QStringLiteral("&Write hot pixel"))->trigger();
+    } else if (step == "save" || step == "load") {
+        driver->runner->fileNames = QStringList{path(step == "save" ? "save.bin" : "load.bin")};
+        driver
+            ->action(step == "save" ? QStringLiteral("&Save hot pixel list")
+                                    : QStringLiteral("&Load hot pixel list"))
+            ->trigger();
+    } else {
+        driver->selectCamera(camera);
+        driver->action(QStringLiteral("&Close camera"))->trigger();
+    }
+}
+
+bool TestFaultInjection::succeeded(const QString& step)
+{
+    const QLabel* view = driver->display()->imageLabel;
+    if (step == "open") {
+        if (driver->cameraStatus(camera) != QStringLiteral("opened") ||
+            userEntries().size() != (eeprom().size() - 1) / 2)
+            return false;
+        KivoSimDeliverFrame(serial.constData(), nullptr, 0);
+    }
+    if (step == "open" || step == "frames")
+        return QTest::qWaitFor(
+            [&] {
+                return view->isVisible() &&
+                       view->pixmap(Qt::ReturnByValue).cacheKey() != shownFrame;
+            },
+            2000);
+    if (step == "write") {
+        QStringList written;
+        const QVector<uint16_t> words = eeprom();
+        for (int i = 1; i + 1 < words.size(); i += 2)
+            written << QStringLiteral("%1 %2").arg(words[i]).arg(words[i + 1]);
+        return written == userEntries() && written.contains(QStringLiteral("321 123"));
+    }
+    if (step == "save")
+        return !readAll(path("save.bin")).startsWith("the user's older file");
+    if (step == "load")
+        return userEntries() == QStringList{"700 70", "701 71"};
+    // A failed refresh of the camera list heals with the next poll.
+    return QTest::qWaitFor([&] { return driver->cameraStatus(camera) == QStringLiteral("free"); },
+                           2500);
+}
+
+Stored TestFaultInjection::stored() const
+{
+    return {eeprom(), readAll(path("save.bin")), readAll(path("load.bin"))};
+}
+
+QStringList TestFaultInjection::userEntries() const
+{
+    const QAbstractItemModel* list = driver->badpixelView()->model();
+    QStringList result;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        if (list->index(row, 2).data().toString() == QLatin1String("user"))
+            result << list->index(row, 0).data().toString() + QLatin1Char(' ') +
+                          list->index(row, 1).data().toString();
+    }
+    return result;
+}
+
+void TestFaultInjection::everyCallFailedInTurn_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("call");
+
+    // "@n": the call after n earlier ones of the same kind in that step.
+    const QList<QPair<QString, QStringList>> calls{
+        {"open",
+         {"CamOpen",
+          "CamSensorInfo",
+          "CamDeviceInfo",
+          "CamColorMode",
+          "CamColorMode@1",
+          "CamHotPixel:0x0",
+          "CamImageArea",
+          "CamImageArea@1",
+          "CamAllocBuffer",
+          "CamAllocBuffer@2",
+          "CamRingAdd",
+          "CamEvent:1",
+          "CamEvent:1@4",
+          "CamEvent:3",
+          "CamStartCapture",
+          "CamHotPixel:0x810D",
+          "CamHotPixel:0x8107",
+          "CamHotPixel:0x8108",
+          "CamHotPixel:0x810A",
+          "CamHotPixel:0x810B",
+          "CamCount",
+          "CamList",
+          "CamPixelClock",
+          "CamCurrentFps",
+          "CamExposure",
+          "CamPixelClockRange",
+          "CamFrameTimeRange",
+          "CamFrameRate",
+          "CamExposureRange",
+          "CamGain",
+          "CamStopCapture",
+          "CamStartCapture@1",
+          "CamHotPixel:0x8001"}},
+        {"frames", {"CamEvent:7", "CamRingLatest", "CamRingLock", "CamRingUnlock"}},
+        {"write", {"CamHotPixel:0x8001", "CamHotPixel:0x810C"}},
+        // The library holds no list of its own before the first save.
+        {"save",
+         {"CamHotPixel:0x8100", "CamHotPixel:0x8103", "CamHotPixel:0x8111",
+          "CamHotPixel:0x8103@1"}},
+        {"load",
+         {"CamHotPixel:0x8100", "CamHotPixel:0x8101", "CamHotPixel:0x8102", "CamHotPixel:0x8112",
+          "CamHotPixel:0x8100@1", "CamHotPixel:0x8101@1", "CamHotPixel:0x8102@1",
+          "CamHotPixel:0x8103"}},
+        {"close",
+         {"CamStopCapture", "CamEvent:5", "CamEvent:2", "CamRingClear", "CamFreeBuffer", "CamClose",
+          "CamCount", "CamList"}}};
+    for (const auto& step : calls) {
+        for (const QString& call : step.second)
+            QTest::addRow("%s: %s", qPrintable(step.first), qPrintable(call)) << step.first << call;
+    }
+}
+
+void TestFaultInjection::everyCallFailedInTurn()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, call);
+
+    for (const QString& earlier : steps.mid(0, steps.indexOf(step))) {
+        run(earlier);
+        QVERIFY2(succeeded(earlier), qPrintable(earlier));
+    }
+    const Stored before = stored();
+    driver->runner->shown.clear();
+    QSignalSpy statusMessages(driver->window.statusBar(), &QStatusBar::messageChanged);
+    ++failedCalls;
+    QCOMPARE(KivoSimInjectFaultAfter(qPrintable(call.section(QLatin1Char('@'), 0, 0)),
+                                     call.section(QLatin1Char('@'), 1).toInt(), 1, 5),
+             0);
+
+    run(step);
+    QTRY_COMPARE(KivoSimPendingFaults(), 0);
+
+    QStringList messages;
+    for (const ScriptedRunner::Shown& box : qAsConst(driver->runner->shown)) {
+        if (box.informativeText != QStringLiteral("Do you want to continue?"))
+            messages << box.title + QLatin1Char(' ') + box.text;
+    }
+    for (const QList<QVariant>& arguments : qAsConst(statusMessages)) {
+        if (!arguments.first().toString().isEmpty())
+            messages << arguments.first().toString();
+    }
+    const bool done = succeeded(step);
+    // A message that the file operation itself worked is a success report.
+    const bool reportedSuccess =
+        messages.isEmpty() || messages.first().contains(QLatin1String("hot pixel list was "));
+    if (!(stored() == before) && !(done && reportedSuccess))
+        ++changedWithoutSuccess;
+    QVERIFY2(done || !messages.isEmpty(), "failed without a message");
+    QVERIFY2(stored() == before || (done && reportedSuccess), qPrintable(messages.join('|')));
+    // The list keeps what it held, with the entry added before the write.
+    QStringList held = entriesBefore;
+    if (step == "write")
+        held << QStringLiteral("321 123");
+    if (!done && step != "open" && step != "close")
+        QCOMPARE(userEntries(), held);
+
+    // Nothing is left stuck: without the fault the step works again, and a
+    // closed camera opens again.
+    KivoSimClearFaults();
+    if (step == "open" && driver->cameraStatus(camera) == QStringLiteral("opened"))
+        run(QStringLiteral("close"));
+    const QString again = step == "close" && done ? QStringLiteral("open") : step;
+    run(again);
+    QVERIFY2(succeeded(again), qPrintable(again));
+    ++survived;
+}
+
+QTEST_MAIN(TestFaultInjection)
+#include "tst_faultinjection.moc"
