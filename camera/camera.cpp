@@ -177,7 +177,7 @@ void Camera::openSteps(uint32_t deviceId)
 
     const uint16_t sensor = sensorId();
     if (sensor == 0x20B || sensor == 0x21D || sensor == 0x4D) {
-        CamClose(handle);
+        release();
         handle = 0;
         fail(tr("Unsupported camera type"));
     }

@@ -40,6 +40,7 @@ HotpixelListBuffer CameraHotpixelLists::readFactoryList(int32_t factoryCount) co
 HotpixelListBuffer CameraHotpixelLists::readUserList(int32_t maximumUserCount) const
 {
     int32_t count = 0;
+    HotpixelListBuffer list;
     int32_t status = CamHotPixel(handle, CAM_HP_USER_COUNT, &count, sizeof count);
     if (status == CAM_SUCCESS) {
         const int32_t readable = std::min(maximumUserCount, maximumBufferLength);
@@ -50,10 +51,9 @@ HotpixelListBuffer CameraHotpixelLists::readUserList(int32_t maximumUserCount) c
                     .arg(count)
                     .arg(readable)
                     .toStdString());
+        if (count > 0)
+            status = readList(CAM_HP_USER_LIST, count, list);
     }
-    HotpixelListBuffer list;
-    if (status == CAM_SUCCESS && count > 0)
-        status = readList(CAM_HP_USER_LIST, count, list);
     if (status != CAM_SUCCESS)
         throw std::runtime_error(
             tr("The camera's user hot pixel list could not be read (status %1).")
