@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int wakeAttempts = 3;
+
 // The wake-up ids of the whole process. Ids are taken from and returned to
 // the back, so the most recently freed id is handed out next.
 class WakeIdPool
@@ -89,7 +91,12 @@ void EventThread::stop()
         return;
     running = false;
     uint32_t id = wakeId;
-    CamEvent(handle, CAM_EVENT_SIGNAL, &id, sizeof id);
+    // A refused wake-up is sent again: a thread left waiting would have to be
+    // terminated inside the library.
+    for (int attempt = 0; attempt < wakeAttempts; ++attempt) {
+        if (CamEvent(handle, CAM_EVENT_SIGNAL, &id, sizeof id) == CAM_SUCCESS)
+            return;
+    }
 }
 
 void EventThread::run()

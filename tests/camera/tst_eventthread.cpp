@@ -81,6 +81,8 @@ void TestEventThread::deliversEventsUntilStopped()
     QCOMPARE(KivoSimSetPlugged("SIM0000752", 1), 0);
     QTRY_COMPARE(received, (QList<uint>{CAM_EV_REMOVAL, CAM_EV_NEW_DEVICE}));
 
+    // A refused wake-up is sent again.
+    QCOMPARE(KivoSimInjectFault("CamEvent:0x5", 1, 42), 0);
     thread.stop();
     QVERIFY(thread.wait(5000));
     // Neither the wake-up id nor a later event reaches the receiver.
