@@ -677,7 +677,7 @@ void MainWindow::openCamera()
         showMessage(QMessageBox::Warning, this, tr("Please note!"),
                     tr("This camera only supports software correction and therefore can't save "
                        "inside the camera memory."));
-    else if (!badpixelListModel.userListReadError().isEmpty())
+    else if (camera.isOpen() && !badpixelListModel.userListReadError().isEmpty())
         reportUnreadUserList();
 }
 

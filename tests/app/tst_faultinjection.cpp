@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -51,6 +52,15 @@ bool writeListFile(const QString& path)
         CamHotPixel(handle, CAM_HP_DRIVER_LIST_SAVE_FILE, const_cast<char16_t*>(name.data()), 0) ==
             0;
     return CamClose(handle) == CAM_SUCCESS && written;
+}
+
+// Success is told in the status bar ("Hot pixel list saved to ..."), or, when
+// only the library's own list could not be put back, in the failure message
+// ("The hot pixel list was written to the file, but ...").
+bool tellsSuccess(const QString& message)
+{
+    return message.startsWith(QLatin1String("Hot pixel list ")) ||
+           message.contains(QLatin1String("hot pixel list was "));
 }
 
 } // namespace
@@ -288,12 +298,11 @@ void TestFaultInjection::everyCallFailedInTurn()
             messages << arguments.first().toString();
     }
     const bool done = succeeded(step);
-    // A message that the file operation itself worked is a success report.
-    const bool reportedSuccess =
-        messages.isEmpty() || messages.first().contains(QLatin1String("hot pixel list was "));
+    const bool reportedSuccess = std::any_of(messages.cbegin(), messages.cend(), tellsSuccess);
     const bool changedSilently = stored() != before && !(done && reportedSuccess);
     changedWithoutSuccess += changedSilently;
-    QVERIFY2(done || !messages.isEmpty(), "failed without a message");
+    QVERIFY2(done || !std::all_of(messages.cbegin(), messages.cend(), tellsSuccess),
+             "failed without a message");
     QVERIFY2(!changedSilently, qPrintable(messages.join('|')));
     // The list keeps what it held, with the entry added before the write.
     QStringList held = entriesBefore;
