@@ -66,8 +66,14 @@ Magnifier::Magnifier(QWidget* parent)
 
 void Magnifier::setImage(QImage& image)
 {
-    this->image = image.convertToFormat(QImage::Format_RGB32);
+    this->image = image;
     redrawImage();
+}
+
+void Magnifier::clear()
+{
+    image = QImage();
+    QLabel::clear();
 }
 
 void Magnifier::setPosition(QPoint position)
@@ -91,10 +97,16 @@ void Magnifier::redrawImage()
     }
     const int columns = blockSize(width(), zoom);
     const int rows = blockSize(height(), zoom);
-    // Only the shown block is copied; copy() fills what lies outside the frame
-    // with 0, which shows as black.
-    const QImage block =
-        image.copy(position.x() - columns / 2, position.y() - rows / 2, columns, rows);
+    // Only the shown block is converted; what lies outside the frame is black.
+    const QRect shown(position.x() - columns / 2, position.y() - rows / 2, columns, rows);
+    const QRect inside = shown & image.rect();
+    QImage block(shown.size(), QImage::Format_RGB32);
+    block.fill(Qt::black);
+    if (!inside.isEmpty()) {
+        QPainter painter(&block);
+        painter.drawImage(inside.topLeft() - shown.topLeft(),
+                          image.copy(inside).convertToFormat(QImage::Format_RGB32));
+    }
     QImage enlarged =
         block.scaled(zoom * columns, zoom * rows, Qt::KeepAspectRatio, Qt::FastTransformation);
     if (enlarged.width() > 20 && enlarged.height() > 20) {
