@@ -113,7 +113,7 @@ void Magnifier::redrawImage()
         drawFocusFrame(enlarged);
         // Outside the frame there is no value to report.
         if (image.valid(position)) {
-            emit pixelInfoChanged(bayerSite(position), image.pixel(position) & 0xff);
+            emit pixelInfoChanged(bayerSite(position), block.pixel(columns / 2, rows / 2) & 0xff);
         }
     }
     setPixmap(QPixmap::fromImage(enlarged));

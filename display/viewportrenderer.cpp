@@ -89,9 +89,15 @@ void ViewportRenderer::prepareTable(const QImage& frame)
 {
     if (frame.format() != QImage::Format_Indexed8)
         return;
+    // As QImage's own conversion: no table means grey levels, a short one
+    // black for the indexes beyond it.
     const QVector<QRgb> table = frame.colorTable();
-    for (int i = 0; i < 256; ++i)
-        colourTable[i] = i < table.size() ? table[i] | opaque : opaque;
+    for (int i = 0; i < 256; ++i) {
+        if (table.isEmpty())
+            colourTable[i] = qRgb(i, i, i);
+        else
+            colourTable[i] = i < table.size() ? table[i] | opaque : opaque;
+    }
 }
 
 void ViewportRenderer::convertSource(const QImage& frame, QRect area)
