@@ -146,6 +146,9 @@ public:
         return false;
     }
 
+    // Reads what the last paints showed.
+    void settle() { QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); }
+
     // Read by the watchdog thread.
     std::atomic<int64_t> shown{0};
 
@@ -303,6 +306,7 @@ private:
     // next: the counter must count every one of them once.
     int64_t countSingleFrames(const char* serial)
     {
+        counter->settle();
         const int64_t before = counter->shown.load();
         for (int i = 0; i < checkFrames; ++i) {
             const int64_t expected = counter->shown.load() + 1;

@@ -41,16 +41,21 @@ MarkerStamp::MarkerStamp(const QColor& colour, int diameter, int penWidth)
 
 void MarkerStamp::stamp(QImage& canvas, QPoint centre) const
 {
+    const QRect reached = bounds.translated(centre);
     const QRect inside = canvas.rect();
-    if (!inside.intersects(bounds.translated(centre)))
+    if (!inside.intersects(reached))
         return;
+    const bool whole = inside.contains(reached);
+    const int width = inside.width();
+    const int height = inside.height();
     uchar* const bits = canvas.bits();
     const qsizetype bytesPerLine = canvas.bytesPerLine();
     for (const TouchedPixel& pixel : touched) {
-        const QPoint at = centre + pixel.offset;
-        if (!inside.contains(at))
+        const int x = centre.x() + pixel.offset.x();
+        const int y = centre.y() + pixel.offset.y();
+        if (!whole && (x < 0 || y < 0 || x >= width || y >= height))
             continue;
-        QRgb& value = reinterpret_cast<QRgb*>(bits + at.y() * bytesPerLine)[at.x()];
+        QRgb& value = reinterpret_cast<QRgb*>(bits + y * bytesPerLine)[x];
         value = qRgb(pixel.channels[0][qRed(value)], pixel.channels[1][qGreen(value)],
                      pixel.channels[2][qBlue(value)]);
     }

@@ -11,6 +11,10 @@
 namespace {
 
 constexpr QRgb opaque = 0xff000000;
+// How far ahead frame rows are fetched while sampling, in rows, and how often,
+// in view pixels.
+constexpr int rowsAhead = 2;
+constexpr int prefetchStep = 8;
 
 bool isDirect(const QImage& frame)
 {
@@ -192,7 +196,17 @@ void ViewportRenderer::sampleFrame(const QImage& frame, QRect visible)
         QRgb* out = canvasPixels.data() + size_t(y) * size_t(width);
         const uchar* line = frame.constScanLine(rows.source(visible.top() + y));
         if (indexed) {
-            for (int x = 0; x < width; ++x)
+            // Zoomed out of a large frame, every row lies far from the one
+            // before: its pixels are fetched while the row before is sampled.
+            const int aheadRow = std::min(y + rowsAhead, visible.height() - 1);
+            const uchar* ahead = frame.constScanLine(rows.source(visible.top() + aheadRow));
+            int x = 0;
+            for (; x + prefetchStep <= width; x += prefetchStep) {
+                __builtin_prefetch(ahead + columnMap[size_t(x)]);
+                for (int i = x; i < x + prefetchStep; ++i)
+                    out[i] = colourTable[line[columnMap[size_t(i)]]];
+            }
+            for (; x < width; ++x)
                 out[x] = colourTable[line[columnMap[size_t(x)]]];
         } else {
             const QRgb* in = reinterpret_cast<const QRgb*>(line);
