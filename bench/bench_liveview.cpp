@@ -50,6 +50,8 @@
 #include <vector>
 
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -108,6 +110,19 @@ double cpuSeconds(clockid_t clock)
     timespec now{};
     clock_gettime(clock, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// Minor page faults of one thread so far: a live view that allocates a
+// frame-sized image for every frame faults its pages in every time.
+int64_t pageFaults(pid_t thread)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(thread));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // The name in parentheses may hold blanks; minflt is the 10th field.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 7 ? fields.at(7).toLongLong() : 0;
 }
 
 // Answers the window's message boxes with Ok and its file choosers with the
@@ -182,6 +197,7 @@ struct Figures
     // From Open camera to the first frame on screen; negative when none came.
     double firstFrameSeconds = -1.0;
     double guiCpu = 0.0;
+    int64_t guiFaults = 0;
     double processCpu = 0.0;
     QString fpsLabel;
     int64_t checkCounted = 0;
@@ -267,6 +283,7 @@ private:
     {
         clockid_t guiClock{};
         pthread_getcpuclockid(pthread_self(), &guiClock);
+        const pid_t guiThread = pid_t(syscall(SYS_gettid));
         QEventLoop loop;
         Figures f;
         std::thread watchdog([&] {
@@ -283,12 +300,14 @@ private:
             const int64_t producedBefore = KivoSimFramesProduced(serial);
             const int64_t shownBefore = counter->shown.load();
             const double guiBefore = cpuSeconds(guiClock);
+            const int64_t faultsBefore = pageFaults(guiThread);
             const double processBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
             const auto start = std::chrono::steady_clock::now();
             std::this_thread::sleep_until(begin + std::chrono::milliseconds(runMilliseconds));
             f.shown = counter->shown.load() - shownBefore;
             f.produced = KivoSimFramesProduced(serial) - producedBefore;
             f.guiCpu = cpuSeconds(guiClock) - guiBefore;
+            f.guiFaults = pageFaults(guiThread) - faultsBefore;
             f.processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
             f.seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -372,6 +391,7 @@ void liveView(benchmark::State& state, LiveView* view, size_t index)
     if (f.firstFrameSeconds >= 0.0)
         state.counters["first_frame_ms"] = 1e3 * f.firstFrameSeconds;
     state.counters["gui_cpu_ms_per_frame"] = f.shown > 0 ? 1e3 * f.guiCpu / shown : 0.0;
+    state.counters["gui_page_faults_per_frame"] = f.shown > 0 ? double(f.guiFaults) / shown : 0.0;
     state.counters["process_cpu_ms_per_frame"] = f.shown > 0 ? 1e3 * f.processCpu / shown : 0.0;
 }
 
@@ -397,9 +417,10 @@ void printSummary()
                     check.c_str(), qPrintable(f.fpsLabel));
     }
 
-    std::printf("\nCPU per shown frame against the frame period; busy: CPU seconds per second\n");
-    std::printf("%-16s %10s %10s %10s %9s %9s %9s\n", "camera", "GUI", "process", "period",
-                "GUI/per.", "GUI busy", "proc busy");
+    std::printf("\nCPU per shown frame against the frame period; busy: CPU seconds per second;"
+                " GUI thread's page faults per shown frame\n");
+    std::printf("%-16s %10s %10s %10s %9s %9s %9s %9s\n", "camera", "GUI", "process", "period",
+                "GUI/per.", "GUI busy", "proc busy", "faults");
     for (size_t i = 0; i < cases.size(); ++i) {
         const Figures& f = results[i];
         if (f.seconds <= 0.0)
@@ -413,8 +434,9 @@ void printSummary()
         else
             std::printf("%-16s %10s %10s %7.2f ms %9s", cases[i].name.c_str(), "-", "-", period,
                         "-");
-        std::printf(" %8.1f%% %8.1f%%\n", 100.0 * f.guiCpu / f.seconds,
-                    100.0 * f.processCpu / f.seconds);
+        std::printf(" %8.1f%% %8.1f%% %9.1f\n", 100.0 * f.guiCpu / f.seconds,
+                    100.0 * f.processCpu / f.seconds,
+                    f.shown > 0 ? double(f.guiFaults) / double(f.shown) : 0.0);
     }
 }
 
