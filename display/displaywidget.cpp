@@ -119,6 +119,8 @@ void DisplayWidget::render(QRect area)
     renderer.render(image, imageLabel->size(), area, overlay);
 }
 
+// Each set of markers is a stamp per position, drawn in the order collected;
+// the selection ring comes last, over every marker.
 void DisplayWidget::collectMarkers()
 {
     overlay.markers.clear();

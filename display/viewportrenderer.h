@@ -31,7 +31,7 @@ public:
     {
         // Drawn in this order, later ones over earlier ones.
         std::vector<Marker> markers;
-        // In frame pixels; (-1, -1) for none.
+        // In frame pixels; (-1, -1) for none. Drawn only in frame pixels.
         QPoint crosshair{-1, -1};
         // Markers drawn into the frame before scaling, so that they grow
         // with it; otherwise at their own size on the scaled frame.
