@@ -6,9 +6,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QPen>
-#include <QPixmap>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -35,9 +34,9 @@ DisplayWidget::DisplayWidget(QWidget* parent)
 {
     imageLabel->setBackgroundRole(QPalette::Base);
     imageLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    imageLabel->setScaledContents(true);
     setBackgroundRole(QPalette::Dark);
     setWidget(imageLabel);
+    imageLabel->installEventFilter(this);
 }
 
 void DisplayWidget::setListModel(BadpixelListModel* model)
@@ -53,27 +52,28 @@ void DisplayWidget::setImage(QImage frame)
 
 void DisplayWidget::redrawImage()
 {
-    QImage canvas = image.convertToFormat(QImage::Format_RGB32);
-    if (canvas.isNull())
+    if (image.isNull())
         return;
-    if (highlight)
-        paintOverlay(canvas);
-
-    QImage scaled = scaledForView(canvas);
-    // In fit mode a null result only means a widget too small to show
-    // anything; halving 0 would change nothing.
-    if (scaled.isNull() && scale > 0) {
-        scale /= 2;
-        scaled = scaledForView(canvas);
+    QSize size = scaledSize();
+    if (size.width() > QWIDGETSIZE_MAX || size.height() > QWIDGETSIZE_MAX) {
+        while (size.width() > QWIDGETSIZE_MAX || size.height() > QWIDGETSIZE_MAX) {
+            scale /= 2;
+            size = scaledSize();
+        }
         emit scaleChanged(scale);
     }
-    imageLabel->setPixmap(QPixmap::fromImage(std::move(scaled)));
-    imageLabel->adjustSize();
+    showing = true;
+    // Resizing the label moves the scroll bars before the visible part is
+    // taken. It is drawn now, while the frame's buffer is still held.
+    imageLabel->resize(size);
+    render(visibleArea());
+    imageLabel->update();
 }
 
 void DisplayWidget::clear()
 {
-    imageLabel->clear();
+    showing = false;
+    imageLabel->update();
 }
 
 void DisplayWidget::setHighlight(bool enabled)
@@ -96,50 +96,67 @@ void DisplayWidget::setSelectionModel(QItemSelectionModel* newSelectionModel)
     selectionModel = newSelectionModel;
 }
 
-void DisplayWidget::paintOverlay(QImage& canvas) const
+QSize DisplayWidget::scaledSize() const
 {
-    QPainter painter(&canvas);
-    // Below 1:1 the crosshair would hide the pixels it points at.
-    if (scale >= 1.0 && magnifierPos.x() != -1 && magnifierPos.y() != -1) {
-        painter.setPen(QPen(Qt::red, 1));
-        painter.setOpacity(0.3);
-        painter.drawLine(magnifierPos.x(), 0, magnifierPos.x(), canvas.height());
-        painter.drawLine(0, magnifierPos.y(), canvas.width(), magnifierPos.y());
-        painter.setOpacity(1.0);
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (!listModel)
-        return;
+    const QSize target =
+        scale == 0 ? QSize(width() - 2, height() - 2)
+                   : QSize(scaledLength(image.width(), scale), scaledLength(image.height(), scale));
+    // As QImage::scaled: nothing for an empty target, else at least 1 x 1.
+    if (target.isEmpty())
+        return QSize(0, 0);
+    const QSize fitted = image.size().scaled(target, Qt::KeepAspectRatio);
+    return QSize(std::max(fitted.width(), 1), std::max(fitted.height(), 1));
+}
 
-    // Built once per frame: a QPen allocates, and a list can hold thousands.
-    const QPen factoryPen(Qt::yellow, 1);
-    const QPen userPen(Qt::green, 1);
-    const QPen otherPen(Qt::red, 1);
+QRect DisplayWidget::visibleArea() const
+{
+    return QRect(-imageLabel->pos(), viewport()->size()) & imageLabel->rect();
+}
+
+void DisplayWidget::render(QRect area)
+{
+    collectMarkers();
+    renderer.render(image, imageLabel->size(), area, overlay);
+}
+
+// Each set of markers is a stamp per position, drawn in the order collected;
+// the selection ring comes last, over every marker.
+void DisplayWidget::collectMarkers()
+{
+    overlay.markers.clear();
+    overlay.inFramePixels = scale >= 1.0;
+    // Below 1:1 the crosshair would hide the pixels it points at.
+    overlay.crosshair = highlight && scale >= 1.0 ? magnifierPos : QPoint(-1, -1);
+    if (!highlight || !listModel)
+        return;
     const int count = listModel->rowCount();
     for (int row = 0; row < count; ++row) {
         const Badpixel entry = listModel->badpixelAt(row);
-        painter.setPen(entry.pixelclass == Factory ? factoryPen
-                       : entry.isUser()            ? userPen
-                                                   : otherPen);
-        painter.drawEllipse(entry.x - 4, entry.y - 4, 9, 9);
+        const MarkerStamp* stamp = entry.pixelclass == Factory ? &factoryMarker
+                                   : entry.isUser()            ? &userMarker
+                                                               : &otherMarker;
+        overlay.markers.push_back({QPoint(entry.x, entry.y), stamp});
     }
-
     if (!selectionModel)
         return;
     const QModelIndexList selected = selectionModel->selectedIndexes();
     if (selected.isEmpty() || !selected.first().isValid() || selected.first().row() >= count)
         return;
     const Badpixel entry = listModel->badpixelAt(selected.first().row());
-    painter.setPen(QPen(Qt::blue, 3));
-    painter.drawEllipse(entry.x - 6, entry.y - 6, 13, 13);
+    overlay.markers.push_back({QPoint(entry.x, entry.y), &selectionRing});
 }
 
-QImage DisplayWidget::scaledForView(const QImage& painted) const
+bool DisplayWidget::eventFilter(QObject* watched, QEvent* event)
 {
-    const QSize target = scale == 0 ? QSize(width() - 2, height() - 2)
-                                    : QSize(scaledLength(painted.width(), scale),
-                                            scaledLength(painted.height(), scale));
-    return painted.scaled(target, Qt::KeepAspectRatio, Qt::FastTransformation);
+    if (watched != imageLabel || event->type() != QEvent::Paint || !showing || image.isNull())
+        return QScrollArea::eventFilter(watched, event);
+    // A scroll or a grab can expose more than the last frame drew.
+    const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
+    if (!renderer.covers(exposed))
+        render((visibleArea() | exposed) & imageLabel->rect());
+    QPainter painter(imageLabel);
+    painter.drawImage(exposed.topLeft(), renderer.canvas(), exposed.translated(-renderer.origin()));
+    return true;
 }
 
 QPoint DisplayWidget::imagePosition(QPoint labelPosition) const

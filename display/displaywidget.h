@@ -1,5 +1,8 @@
 #pragma once
 
+#include "markerstamp.h"
+#include "viewportrenderer.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QScrollArea>
@@ -12,7 +15,10 @@ class QMouseEvent;
 
 // The live image view: the latest frame, scaled or fitted to the window, with
 // markers for the hot pixel list, a ring around the selected entry and the
-// magnifier's crosshair drawn into the frame before scaling.
+// magnifier's crosshair. The image label has the scaled frame's size, but
+// only the part the viewport shows is ever drawn. From 1:1 up the markers are
+// drawn into the frame before scaling and grow with it; below 1:1 and in fit
+// mode they keep their size on the screen, so that none disappears.
 class DisplayWidget : public QScrollArea
 {
     Q_OBJECT
@@ -23,13 +29,14 @@ public:
     // Not owned; the main window sets it before the first frame or click.
     void setListModel(BadpixelListModel* model);
 
-    // Shows the drawn frame. The main window hides it while no camera is open.
+    // Shows the drawn frame, at the scaled frame's size. The main window hides
+    // it while no camera is open.
     QLabel* const imageLabel;
 
 signals:
     // A left click that hit no listed hot pixel, in image pixel coordinates.
     void positionClicked(QPoint position);
-    // Only when the scaled frame could not be allocated and the scale was halved.
+    // Only when the scaled frame was too large to show and the scale was halved.
     void scaleChanged(double scale);
 
 public slots:
@@ -45,13 +52,16 @@ public slots:
     void setSelectionModel(QItemSelectionModel* selectionModel);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void paintOverlay(QImage& canvas) const;
-    QImage scaledForView(const QImage& painted) const;
+    QSize scaledSize() const;
+    QRect visibleArea() const;
+    void render(QRect area);
+    void collectMarkers();
     QPoint imagePosition(QPoint labelPosition) const;
 
     QImage image;
@@ -61,4 +71,13 @@ private:
     QPoint dragStart;
     QPoint magnifierPos{-1, -1};
     double scale = 1.0;
+
+    // Whether the label shows the frame; clear() blanks it.
+    bool showing = false;
+    const MarkerStamp factoryMarker{Qt::yellow, 9, 1};
+    const MarkerStamp userMarker{Qt::green, 9, 1};
+    const MarkerStamp otherMarker{Qt::red, 9, 1};
+    const MarkerStamp selectionRing{Qt::blue, 13, 3};
+    ViewportRenderer::Overlay overlay;
+    ViewportRenderer renderer;
 };

@@ -66,8 +66,14 @@ Magnifier::Magnifier(QWidget* parent)
 
 void Magnifier::setImage(QImage& image)
 {
-    this->image = image.convertToFormat(QImage::Format_RGB32);
+    this->image = image;
     redrawImage();
+}
+
+void Magnifier::clear()
+{
+    image = QImage();
+    QLabel::clear();
 }
 
 void Magnifier::setPosition(QPoint position)
@@ -91,17 +97,23 @@ void Magnifier::redrawImage()
     }
     const int columns = blockSize(width(), zoom);
     const int rows = blockSize(height(), zoom);
-    // Only the shown block is copied; copy() fills what lies outside the frame
-    // with 0, which shows as black.
-    const QImage block =
-        image.copy(position.x() - columns / 2, position.y() - rows / 2, columns, rows);
+    // Only the shown block is converted; what lies outside the frame is black.
+    const QRect shown(position.x() - columns / 2, position.y() - rows / 2, columns, rows);
+    const QRect inside = shown & image.rect();
+    QImage block(shown.size(), QImage::Format_RGB32);
+    block.fill(Qt::black);
+    if (!inside.isEmpty()) {
+        QPainter painter(&block);
+        painter.drawImage(inside.topLeft() - shown.topLeft(),
+                          image.copy(inside).convertToFormat(QImage::Format_RGB32));
+    }
     QImage enlarged =
         block.scaled(zoom * columns, zoom * rows, Qt::KeepAspectRatio, Qt::FastTransformation);
     if (enlarged.width() > 20 && enlarged.height() > 20) {
         drawFocusFrame(enlarged);
         // Outside the frame there is no value to report.
         if (image.valid(position)) {
-            emit pixelInfoChanged(bayerSite(position), image.pixel(position) & 0xff);
+            emit pixelInfoChanged(bayerSite(position), block.pixel(columns / 2, rows / 2) & 0xff);
         }
     }
     setPixmap(QPixmap::fromImage(enlarged));

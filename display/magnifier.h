@@ -27,7 +27,11 @@ signals:
     void changePosition(QPoint position);
 
 public slots:
+    // Keeps the frame as received; it must stay valid until the next frame or
+    // clear(), as the camera's frames do while it is open.
     void setImage(QImage& image);
+    // Blanks the view and lets go of the frame.
+    void clear();
     void setPosition(QPoint position);
     void setZoom(int zoom);
     void redrawImage();
@@ -40,6 +44,7 @@ private:
     void drawFocusFrame(QImage& enlarged) const;
 
     QPoint position;
+    // As received: only the shown neighbourhood is ever converted.
     QImage image;
     int zoom = 20;
 };

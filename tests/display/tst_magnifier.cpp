@@ -118,7 +118,9 @@ private slots:
         Magnifier magnifier;
         magnifier.resize(view.size);
         magnifier.setZoom(view.zoom);
+        // As the camera delivers it: grey levels without a colour table.
         QImage source = frame;
+        source.setColorTable({});
         magnifier.setImage(source);
         QSignalSpy readOut(&magnifier, &Magnifier::pixelInfoChanged);
 
