@@ -51,6 +51,8 @@ struct CameraConfig
     bool covered = false;
     bool canStoreList = true;
     int maxUserCount = 100;
+    // Time the EEPROM takes to program 100 entries.
+    double eepromMsPerHundred = 3.0;
     PixelList factoryList;
     PixelList userList;
     PixelList unlistedHotPixels;

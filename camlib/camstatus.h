@@ -23,6 +23,7 @@ enum Status : int32_t {
     StatusOutOfMemory = 14,
     StatusEepromError = 15,
     StatusHandleClosed = 16,
+    StatusBufferBusy = 17,
 };
 
 } // namespace kivo

@@ -14,7 +14,7 @@ namespace {
 // the read position. An even step keeps the Bayer phase of every column.
 constexpr int scenePeriod = 256;
 constexpr int scrollStep = 2;
-constexpr int barWidth = 32;
+constexpr float pi = 3.14159265f;
 
 constexpr int darkLevel = 10;
 // Noise values lie in 0 to noiseSpan; the scene is drawn noiseMean lower so
@@ -68,17 +68,40 @@ uint32_t mix(uint64_t a, uint32_t b)
     return uint32_t(h);
 }
 
-// Classic colour bars (red, green, blue in 0 to 1).
-constexpr std::array<std::array<float, 3>, 8> bars = {{
-    {1.0f, 1.0f, 1.0f},
-    {1.0f, 1.0f, 0.1f},
-    {0.1f, 1.0f, 1.0f},
-    {0.1f, 1.0f, 0.1f},
-    {1.0f, 0.1f, 1.0f},
-    {1.0f, 0.1f, 0.1f},
-    {0.1f, 0.1f, 1.0f},
-    {0.05f, 0.05f, 0.05f},
-}};
+// Dark current of a hot pixel of strength 1 at gain 0, in grey levels per
+// millisecond: at the default 20 ms even the weakest pixel (strength 1.2)
+// stands over 100 levels above the dark level, at 1 ms none stands out.
+constexpr double darkCurrentPerMs = 5.0;
+
+using Rgb = std::array<float, 3>;
+
+// The reflectance (0 to 1 per colour) of the test chart at column tx of one
+// scene period and sensor row sy. The chart repeats every 512 rows: grid
+// lines every 64 pixels, a grey step wedge on top, a colour wheel under a fine
+// checker texture in the middle, and sine gratings of rising frequency below.
+Rgb chartAt(int tx, int sy)
+{
+    if (tx % 64 < 2 || sy % 64 < 2)
+        return {0.05f, 0.05f, 0.05f};
+    const float across = float(tx) / float(scenePeriod);
+    const int row = sy % 512;
+    if (row < 100) {
+        const float step = 0.1f + 0.9f * float(tx / 32) / 7.0f;
+        return {step, step, step};
+    }
+    if (row < 356) {
+        const float texture = ((tx / 4 + sy / 4) % 2) ? 1.0f : 0.8f;
+        Rgb wheel;
+        for (size_t ch = 0; ch < 3; ++ch)
+            wheel[ch] =
+                texture * (0.55f + 0.45f * std::cos(2.0f * pi * (across - float(ch) / 3.0f)));
+        return wheel;
+    }
+    // Whole periods per scene period keep the chart seamless while it scrolls.
+    const int periods = 4 << ((sy / 16) % 4);
+    const float wave = 0.5f + 0.45f * std::sin(2.0f * pi * float(periods) * across);
+    return {wave, wave, wave};
+}
 
 uint8_t sceneValue(float signal)
 {
@@ -144,17 +167,20 @@ void FrameRenderer::buildScene(const FrameRequest& r)
                                               1.0f + float(r.blueGain) / 100.0f};
     const bool mosaic = r.bayerSensor && r.colorMode == 11;
     const bool grey = !r.bayerSensor || r.colorMode != 0;
+    std::array<Rgb, scenePeriod> tile;
     for (int y = 0; y < r.height; ++y) {
         const int sy = r.areaY + y;
-        // Brighter at the top, darker towards the bottom.
-        const float ramp = 230.0f * response * master * (1.0f - 0.7f * float(y) / float(r.height));
+        // An uneven light: brighter at the top, darker towards the bottom.
+        const float ramp = 230.0f * response * master * (1.0f - 0.4f * float(y) / float(r.height));
+        for (int tx = 0; tx < scenePeriod; ++tx)
+            tile[size_t(tx)] = chartAt(tx, sy);
         uint8_t* row = scene.data() + size_t(y) * sceneStride;
         for (size_t c = 0; c < columns; ++c) {
             const int sx = r.areaX + int(c);
-            const auto& bar = bars[size_t((sx % scenePeriod) / barWidth)];
-            std::array<float, 3> rgb;
+            const Rgb& reflectance = tile[size_t(sx % scenePeriod)];
+            Rgb rgb;
             for (size_t ch = 0; ch < 3; ++ch)
-                rgb[ch] = bar[ch] * channelGain[ch] * ramp;
+                rgb[ch] = reflectance[ch] * channelGain[ch] * ramp;
             if (mosaic) {
                 // R at even column and even row, B at odd column and odd row.
                 const size_t site = (sx % 2 == 0 && sy % 2 == 0) ? 0 : (sx % 2 && sy % 2) ? 2 : 1;
@@ -208,10 +234,10 @@ void FrameRenderer::addHotPixels(const FrameRequest& r, uint8_t* out) const
 {
     if (!r.hotPixels)
         return;
-    // Dark current grows with exposure and gain; even the weakest pixel
-    // stands 80 levels above the dark level from 10 ms on.
+    // The charge of the dark current grows with the exposure, the gain
+    // amplifies it, and the pixel saturates at 255.
     const double gain = 1.0 + double(r.masterGain) / 25.0;
-    const double base = (25.0 + 8.0 * r.exposureMs) * gain;
+    const double base = darkCurrentPerMs * r.exposureMs * gain;
     const int bytes = bitsPerPixel(r.colorMode) / 8;
     for (const HotPixel& hot : *r.hotPixels) {
         const int x = int(hot.x) - r.areaX;

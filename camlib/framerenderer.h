@@ -29,10 +29,11 @@ struct FrameRequest
     const PixelList* corrected = nullptr;
 };
 
-// Draws simulated sensor frames: a dark level with temporal noise when
-// covered, otherwise colour bars moving two pixels per frame, with the hot
-// pixels on top. The scene is drawn once per setting and scrolled; noise
-// comes from fixed tables, so a frame costs about two passes over its bytes.
+// Draws simulated sensor frames: a dark level with temporal read noise when
+// covered, otherwise a test chart moving two pixels per frame, with the hot
+// pixels on top, whose dark signal grows with exposure and gain. The scene is drawn once per
+// setting and scrolled; noise comes from fixed tables, so a frame costs about two passes over its
+// bytes.
 class FrameRenderer
 {
 public:

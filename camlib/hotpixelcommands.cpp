@@ -156,6 +156,8 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
     const CameraConfig& config = camera.config;
     switch (command) {
     case CAM_HP_DISABLE:
+        // Switches the camera's own correction off too.
+        requireConnected(s);
         s.correction = CAM_HP_DISABLE;
         return;
     case CAM_HP_MODE_SOFTWARE:
@@ -166,6 +168,7 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
         s.correction = CAM_HP_MODE_CAMERA;
         return;
     case CAM_HP_GET_SUPPORTED_MODES:
+        requireConnected(s);
         writeCount(buffer, size,
                    CAM_HP_MODE_SOFTWARE | (config.canStoreList ? CAM_HP_MODE_CAMERA : 0));
         return;

@@ -20,7 +20,9 @@ constexpr size_t crcBytes = 4;
 constexpr uint32_t maxCount = 0xffff;
 constexpr size_t maxFileBytes = headerBytes + size_t(maxCount) * 4 + crcBytes;
 
-uint32_t crc32(const uint8_t* data, size_t size)
+} // namespace
+
+uint32_t HotPixelFile::crc32(const uint8_t* data, size_t size)
 {
     static const std::array<uint32_t, 256> table = [] {
         std::array<uint32_t, 256> t{};
@@ -37,6 +39,8 @@ uint32_t crc32(const uint8_t* data, size_t size)
         crc = table[(crc ^ data[i]) & 0xFFU] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFU;
 }
+
+namespace {
 
 void put16(std::vector<uint8_t>& out, uint16_t v)
 {

@@ -17,6 +17,9 @@ namespace kivo {
 //   last 4      CRC-32 of everything before it, little endian
 namespace HotPixelFile {
 
+// The CRC-32 of the format's last four bytes.
+uint32_t crc32(const uint8_t* data, size_t size);
+
 std::vector<uint8_t> encode(const PixelList& list);
 // Throws CamError(StatusFileFormat) for anything but a complete, intact file
 // of this format.

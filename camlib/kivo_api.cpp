@@ -70,7 +70,7 @@ int32_t CamList(CAM_CAMERA_LIST* list)
             info.cameraId = camera.config.cameraId;
             info.deviceId = camera.config.deviceId;
             info.sensorId = camera.config.sensorId;
-            info.inUse = (camera.openHandle != 0 || camera.inUseElsewhere) ? 1 : 0;
+            info.inUse = camera.inUse() ? 1 : 0;
             copyText(info.serial, camera.config.serial);
             copyText(info.model, camera.config.model);
             std::memcpy(records + i * sizeof info, &info, sizeof info);
@@ -241,15 +241,8 @@ int32_t CamRingLatest(uint32_t handle, int32_t* memoryId, char** current, char**
 
 int32_t CamRingLock(uint32_t handle, int32_t memoryId, char* address)
 {
-    return world().call(handle, "CamRingLock", std::nullopt, [&](Lock& lock) {
-        Session* s = &world().session(handle);
-        kivo::ImageBuffer* buffer = &s->ring.inRing(memoryId, address);
-        // A frame being written into it completes first.
-        if (s->inFlight == buffer) {
-            s = &world().waitForFrame(lock, handle);
-            buffer = &s->ring.inRing(memoryId, address);
-        }
-        buffer->locked = true;
+    return onSession(handle, "CamRingLock", [&](Session& s) {
+        s.lockBuffer(memoryId, address);
         return CAM_SUCCESS;
     });
 }

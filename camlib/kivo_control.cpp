@@ -198,4 +198,11 @@ int64_t KivoSimFramesProduced(const char* serial)
     });
 }
 
+int64_t KivoSimFramesDropped(const char* serial)
+{
+    return guarded([&] {
+        return world().control([&](Lock&) { return world().camera(serial).framesDropped; });
+    });
+}
+
 } // extern "C"

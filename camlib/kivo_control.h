@@ -63,8 +63,10 @@ KIVO_API int KivoSimReadEeprom(const char* serial, uint16_t* words, int capacity
 KIVO_API int KivoSimReadTrueHotPixels(const char* serial, uint16_t* words, int capacity);
 KIVO_API int KivoSimReadFactoryList(const char* serial, uint16_t* words, int capacity);
 
-/* Frames the library produced for this camera since it was opened. */
+/* Frames the library produced for this camera since it was opened, and the
+ * ones it dropped (each with event 8) because every ring buffer was locked. */
 KIVO_API int64_t KivoSimFramesProduced(const char* serial);
+KIVO_API int64_t KivoSimFramesDropped(const char* serial);
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,7 @@ namespace kivo {
 Session::Session(uint32_t sessionHandle, SimCamera& simCamera)
     : handle(sessionHandle)
     , camera(simCamera)
+    , reservation(simCamera.config.serial)
     , colorMode(camera.config.forcedColorMode >= 0 ? camera.config.forcedColorMode
                 : camera.config.bayer              ? CAM_CM_BAYER_RAW8
                                                    : CAM_CM_MONO8)
@@ -148,6 +149,21 @@ FrameRequest Session::frameRequest(PixelList& corrected) const
     r.hotPixels = &camera.hotPixels;
     r.corrected = &corrected;
     return r;
+}
+
+const ImageBuffer* Session::fillingBuffer() const
+{
+    if (inFlight)
+        return inFlight;
+    return capturing && camera.plugged ? ring.nextTarget() : nullptr;
+}
+
+void Session::lockBuffer(int32_t memoryId, const char* address)
+{
+    ImageBuffer& buffer = ring.inRing(memoryId, address);
+    if (&buffer == fillingBuffer())
+        throw CamError(StatusBufferBusy, "The image memory is being filled by the camera.");
+    buffer.locked = true;
 }
 
 bool Session::producesFrames() const

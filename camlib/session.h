@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cameralock.h"
 #include "eventhub.h"
 #include "fpsmeter.h"
 #include "framerenderer.h"
@@ -20,6 +21,7 @@ namespace kivo {
 class Session
 {
 public:
+    // Throws CamError(StatusCameraInUse) when another program holds the camera.
     Session(uint32_t handle, SimCamera& camera);
 
     SensorTiming timing() const;
@@ -38,9 +40,16 @@ public:
     FrameRequest frameRequest(PixelList& corrected) const;
     // Capturing, connected and not fed by hand: the frame thread's business.
     bool producesFrames() const;
+    // The buffer the camera is writing, or will write its next frame into
+    // while it captures; null when it writes none.
+    const ImageBuffer* fillingBuffer() const;
+    // Throws CamError(StatusBufferBusy) for the buffer the camera fills.
+    void lockBuffer(int32_t memoryId, const char* address);
 
     const uint32_t handle;
     SimCamera& camera;
+    // Held for as long as the camera is open here.
+    const CameraLock reservation;
     const std::shared_ptr<EventHub> events = std::make_shared<EventHub>();
     ImageRing ring;
     FrameRenderer renderer;

@@ -1,5 +1,6 @@
 #include "simcamera.h"
 
+#include "cameralock.h"
 #include "camerror.h"
 #include "eepromstore.h"
 
@@ -16,6 +17,11 @@ SimCamera::SimCamera(CameraConfig cameraConfig)
     reloadEeprom();
 }
 
+bool SimCamera::inUse() const
+{
+    return openHandle != 0 || inUseElsewhere || CameraLock::isHeld(config.serial);
+}
+
 PixelList SimCamera::readEeprom()
 {
     if (!config.canStoreList)
@@ -26,7 +32,7 @@ PixelList SimCamera::readEeprom()
 
 void SimCamera::writeEeprom(const PixelList& list)
 {
-    EepromStore::save(config.serial, list);
+    EepromStore::save(config, list);
     eeprom = list;
 }
 

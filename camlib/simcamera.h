@@ -18,14 +18,21 @@ public:
     const std::vector<HotPixel> hotPixels;
 
     bool plugged;
+    // Held by another program as the control interface says; a real other
+    // program holds the camera's lock instead.
     bool inUseElsewhere;
     bool covered;
     bool firmwareNeeded;
     bool manualFrames = false;
     int pendingFailures = 0;
     int64_t framesProduced = 0;
+    // Frames lost because every buffer of the ring was locked.
+    int64_t framesDropped = 0;
     // The handle of this process's session, 0 when not open here.
     uint32_t openHandle = 0;
+
+    // Open here, or held by another program.
+    bool inUse() const;
 
     // The EEPROM user list: the stored one, or the configured list when none
     // was ever stored. Both throw CamError for a damaged or unwritable store.

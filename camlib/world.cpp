@@ -3,9 +3,15 @@
 #include "controlserver.h"
 #include "worldconfig.h"
 
+#include "atomicfile.h"
+#include "cameralock.h"
+#include "eepromstore.h"
+
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <stdexcept>
+#include <string_view>
 
 namespace kivo {
 
@@ -34,6 +40,8 @@ World& World::instance()
 
 World::World()
 {
+    // Temporaries of writers killed in an earlier run.
+    AtomicFile::removeStaleTemporaries(EepromStore::directory());
     for (const CameraConfig& config : WorldConfig::fromEnvironment())
         cameras.push_back(std::make_unique<SimCamera>(config));
 }
@@ -42,6 +50,22 @@ void World::recordError(uint32_t handle, int32_t code, const std::string& text)
 {
     const uint32_t key = sessions.count(handle) ? handle : 0;
     errors[key] = {code, text};
+}
+
+void World::requireDevice(uint32_t handle, const char* operation) const
+{
+    // Image memory, the ring, events and the driver's own list live in the
+    // computer; everything else asks the camera. CamHotPixel decides per command.
+    static const std::set<std::string_view> deviceCalls = {
+        "CamSensorInfo",     "CamDeviceInfo",  "CamColorMode",  "CamImageArea",
+        "CamStartCapture",   "CamStopCapture", "CamPixelClock", "CamPixelClockRange",
+        "CamFrameTimeRange", "CamFrameRate",   "CamCurrentFps", "CamExposure",
+        "CamExposureRange",  "CamGain"};
+    const auto open = sessions.find(handle);
+    if (open == sessions.end() || open->second->camera.plugged || !deviceCalls.count(operation))
+        return;
+    throw CamError(StatusCameraRemoved,
+                   "Camera " + open->second->camera.config.serial + " is not connected.");
 }
 
 int32_t World::lastError(uint32_t handle, int32_t* code, char** text)
@@ -146,7 +170,7 @@ uint32_t World::open(uint32_t request)
         const bool byDevice = request & CAM_USE_DEVICE_ID;
         // Camera id 0 asks for the first camera that is free.
         const bool matches = byDevice  ? candidate->config.deviceId == id
-                             : id == 0 ? !candidate->openHandle && !candidate->inUseElsewhere
+                             : id == 0 ? !candidate->inUse()
                                        : candidate->config.cameraId == id;
         if (matches) {
             camera = candidate;
@@ -176,6 +200,7 @@ uint32_t World::open(uint32_t request)
     lastHandle = handle;
     camera->openHandle = handle;
     camera->framesProduced = 0;
+    camera->framesDropped = 0;
     camera->reloadEeprom();
     return handle;
 }
@@ -235,9 +260,6 @@ uint32_t World::wait(Lock& lock, uint32_t handle, const std::vector<uint32_t>& i
 
 void World::startCapture(Session& s)
 {
-    if (!s.camera.plugged)
-        throw CamError(StatusCameraRemoved,
-                       "Camera " + s.camera.config.serial + " is not connected.");
     if (s.ring.isEmpty())
         throw CamError(StatusNoImage, "Capture needs image memory in the ring.");
     if (s.capturing)
@@ -276,9 +298,13 @@ void World::deliverFrame(Lock& lock, Session& s, const uint8_t* pixels)
         return;
     }
     ImageBuffer* target = s.ring.nextTarget();
-    // With every buffer locked the camera has nowhere to put the frame.
-    if (!target)
+    // With every buffer locked the camera has nowhere to put the frame: it is
+    // lost, and reported as a failed capture.
+    if (!target) {
+        ++camera.framesDropped;
+        raise(*s.events, CAM_EV_CAPTURE_FAILED);
         return;
+    }
     if (target->width != s.area[2] || target->height != s.area[3] ||
         target->bitsPerPixel != s.bitsPerPixel()) {
         raise(*s.events, CAM_EV_CAPTURE_FAILED);

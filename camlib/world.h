@@ -47,6 +47,7 @@ public:
             return injected;
         }
         try {
+            requireDevice(handle, operation);
             return op(lock);
         } catch (const CamError& e) {
             recordError(handle, e.status(), e.what());
@@ -112,6 +113,9 @@ private:
     };
 
     void recordError(uint32_t handle, int32_t code, const std::string& text);
+    // Throws CamError(StatusCameraRemoved) when the operation needs the camera
+    // itself and the camera of the open handle is unplugged.
+    void requireDevice(uint32_t handle, const char* operation) const;
     uint32_t newHandle() const;
     void runFrames();
 

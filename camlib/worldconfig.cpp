@@ -226,6 +226,7 @@ CameraConfig readCamera(const json& value, const std::string& path)
                            "a camera that cannot store a list has no user list and maxUserCount 0");
     if (int(c.userList.size()) > c.maxUserCount)
         ObjectReader::fail(r.where("userList"), "holds more entries than maxUserCount");
+    c.eepromMsPerHundred = r.number("eepromMsPerHundred", 0.0, 1000.0, c.eepromMsPerHundred);
     c.startExposureMs = r.number("startExposureMs", 0.001, 100000.0, c.startExposureMs);
 
     ObjectReader clock = r.child("pixelClock");

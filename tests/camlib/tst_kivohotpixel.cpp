@@ -275,6 +275,8 @@ private slots:
     void eepromSurvivesANewProcess()
     {
         QCOMPARE(send(colour.handle(), CAM_HP_USER_WRITE, {2, 11, 12, 13, 14}), CAM_SUCCESS);
+        // The other process can only open the camera once this one lets it go.
+        colour.close();
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
