@@ -8,9 +8,11 @@
 #include <QProcess>
 #include <QTest>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -100,6 +102,12 @@ QString eepromFile()
 {
     return QFile::decodeName(qgetenv("XDG_DATA_HOME")) +
            QStringLiteral("/kivo-sim/eeprom-SIM0001280.bin");
+}
+
+int modeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -223,7 +231,14 @@ private slots:
         const QString file = environment.path() + QStringLiteral("/Liste \u00e4\u20ac.bin");
         const Words list = {3, 3, 4, 10, 20, 751, 479};
         QCOMPARE(send(colour.handle(), CAM_HP_DRIVER_LIST_SET, list), CAM_SUCCESS);
+        // A new file takes the umask's mode, a replaced one keeps its own.
+        const mode_t umask = ::umask(027);
         QCOMPARE(fileCommand(colour.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, file), CAM_SUCCESS);
+        ::umask(umask);
+        QCOMPARE(modeOf(file), 0640);
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(fileCommand(colour.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, file), CAM_SUCCESS);
+        QCOMPARE(modeOf(file), 0600);
         QVERIFY(readAll(file).startsWith("KVHP"));
         QCOMPARE(send(colour.handle(), CAM_HP_DRIVER_LIST_SET, {1, 1, 1}), CAM_SUCCESS);
         QCOMPARE(fileCommand(colour.handle(), CAM_HP_DRIVER_LIST_LOAD_FILE, file), CAM_SUCCESS);
@@ -284,6 +299,85 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(30000) && child.exitCode() == 0);
         QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("2 11 12 13 14"));
+    }
+
+    void eepromFilePerSerial()
+    {
+        // A list an earlier version stored under a plain serial, in the list file format.
+        QVERIFY(QDir().mkpath(QFileInfo(eepromFile()).path()));
+        const QString earlier =
+            QFileInfo(eepromFile()).path() + QStringLiteral("/eeprom-CAM_1.bin");
+        QCOMPARE(send(colour.handle(), CAM_HP_DRIVER_LIST_SET, {1, 5, 6}), CAM_SUCCESS);
+        QCOMPARE(fileCommand(colour.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, earlier), CAM_SUCCESS);
+        QCOMPARE(KivoSimLoadWorld(testWorld({"", "", ""})
+                                      .replace("TEST1", "CAM_1")
+                                      .replace("TEST2", "CAM.1")
+                                      .replace("TEST3", "CAM/1")
+                                      .constData()),
+                 0);
+        // Serials that differ only in punctuation keep lists of their own.
+        KivoTestSession cameras[2];
+        for (uint16_t i = 0; i < 2; ++i) {
+            QVERIFY(cameras[i].open(i + 2U, false));
+            QCOMPARE(send(cameras[i].handle(), CAM_HP_USER_WRITE, {1, i, i}), CAM_SUCCESS);
+        }
+        QCOMPARE(controlList(KivoSimReadEeprom, "CAM_1"), (Words{1, 5, 6}));
+        QCOMPARE(controlList(KivoSimReadEeprom, "CAM.1"), (Words{1, 0, 0}));
+        QCOMPARE(controlList(KivoSimReadEeprom, "CAM/1"), (Words{1, 1, 1}));
+    }
+
+    void killedWritesLeaveOldOrNewList()
+    {
+        // Lists of 1000 and 900 entries: an EEPROM write takes about 30 ms.
+        const QByteArray world = testWorld({R"("maxUserCount":1000)"});
+        const QString worldFile = environment.path() + QStringLiteral("/kill-world.json");
+        QVERIFY(TestUtils::writeFile(worldFile, world));
+        QCOMPARE(KivoSimLoadWorld(world.constData()), 0);
+        const QString directory = environment.path() + QStringLiteral("/kill");
+        const QString target = directory + QStringLiteral("/target.bin");
+        QVERIFY(QDir().mkpath(directory));
+        Words lists[2];
+        QByteArray files[2];
+        QStringList arguments{target};
+        KivoTestSession camera;
+        QVERIFY(camera.open(1, false));
+        for (int i = 0; i < 2; ++i) {
+            const int count = 1000 - 100 * i;
+            lists[i] = {uint16_t(count)};
+            for (int k = 0; k < count; ++k)
+                lists[i].insert(lists[i].end(), {uint16_t((k + i) % 64), uint16_t(k / 64)});
+            arguments << environment.path() + QStringLiteral("/list%1.bin").arg(i);
+            QCOMPARE(send(camera.handle(), CAM_HP_DRIVER_LIST_SET, lists[i]), CAM_SUCCESS);
+            QCOMPARE(fileCommand(camera.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, arguments.last()),
+                     CAM_SUCCESS);
+            files[i] = readAll(arguments.last());
+        }
+        camera.close();
+
+        QProcess writer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KIVO_SIM_CONFIG"), worldFile);
+        writer.setProcessEnvironment(env);
+        for (int point = 0; point < 200; ++point) {
+            writer.start(QStringLiteral(KIVO_LIST_WRITER_PATH), arguments);
+            QVERIFY(writer.waitForReadyRead(30000));
+            // The kill points spread over about two rounds of writing.
+            std::this_thread::sleep_for(std::chrono::microseconds(point * 350));
+            writer.kill();
+            QVERIFY(writer.waitForFinished(30000));
+            const Words eeprom = controlList(KivoSimReadEeprom, "TEST1");
+            const QByteArray saved = readAll(target);
+            QVERIFY2(eeprom == lists[0] || eeprom == lists[1], qPrintable(QString::number(point)));
+            QVERIFY2(saved == files[0] || saved == files[1], qPrintable(QString::number(point)));
+        }
+        // The next writer to start clears the temporaries the killed ones left.
+        writer.start(QStringLiteral(KIVO_LIST_WRITER_PATH), arguments);
+        QVERIFY(writer.waitForReadyRead(30000));
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished(30000) && writer.exitCode() == 0);
+        QCOMPARE(QDir(directory).entryList(QDir::Files), QStringList{QStringLiteral("target.bin")});
+        QCOMPARE(QDir(QFileInfo(eepromFile()).path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("eeprom-TEST1.bin")});
     }
 
     void damagedEepromIsReported_data()
