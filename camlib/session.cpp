@@ -155,7 +155,10 @@ const ImageBuffer* Session::fillingBuffer() const
 {
     if (inFlight)
         return inFlight;
-    return capturing && camera.plugged ? ring.nextTarget() : nullptr;
+    // With every other buffer locked the camera would overwrite the latest
+    // image, but a lock on it comes first.
+    const ImageBuffer* next = capturing && camera.plugged ? ring.nextTarget() : nullptr;
+    return next == ring.latest() ? nullptr : next;
 }
 
 void Session::lockBuffer(int32_t memoryId, const char* address)

@@ -41,7 +41,7 @@ public:
     // Capturing, connected and not fed by hand: the frame thread's business.
     bool producesFrames() const;
     // The buffer the camera is writing, or will write its next frame into
-    // while it captures; null when it writes none.
+    // while it captures, unless that holds the latest image; null when none.
     const ImageBuffer* fillingBuffer() const;
     // Throws CamError(StatusBufferBusy) for the buffer the camera fills.
     void lockBuffer(int32_t memoryId, const char* address);

@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 using TestUtils::errorText;
@@ -50,6 +52,7 @@ private slots:
     void openFrameAndClose_data();
     void openFrameAndClose();
     void frameDuringNestedLoopIsNotEmittedAgain();
+    void slowReceiverSeesOnlyTheNewestFrame();
     void failuresWhileCapturing_data();
     void failuresWhileCapturing();
     void frameOfVanishedHandle();
@@ -257,6 +260,26 @@ void TestCamera::frameDuringNestedLoopIsNotEmittedAgain()
     // Once the receiver has returned, frames are emitted again.
     QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
     QTRY_COMPARE(emissions, 2);
+}
+
+void TestCamera::slowReceiverSeesOnlyTheNewestFrame()
+{
+    QCOMPARE(KivoSimLoadWorld(world(QString()).constData()), 0);
+    Camera camera;
+    QCOMPARE(errorText([&] { camera.open(7); }), QString());
+    double rate = 0;
+    QCOMPARE(CamFrameRate(camera.cameraHandle(), 200.0, &rate), CAM_SUCCESS);
+    int emissions = 0;
+    connect(&camera, &Camera::newImage, this, [&emissions] {
+        ++emissions;
+        // A receiver that takes four frame periods, like a large zoom.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(emissions >= 10, 10000);
+    // Every frame is counted; of the ones queued meanwhile only the newest is shown.
+    QVERIFY2(
+        camera.frameCount() >= emissions + 5,
+        qPrintable(QStringLiteral("%1 frames, %2 shown").arg(camera.frameCount()).arg(emissions)));
 }
 
 void TestCamera::failuresWhileCapturing_data()

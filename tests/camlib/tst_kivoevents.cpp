@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <functional>
 #include <future>
 
 namespace {
@@ -163,6 +164,40 @@ private slots:
         QVERIFY(armEvents(0, deviceEvents));
         QVERIFY(camera.open(DefaultWorld::colourDevice));
         QVERIFY(camera.waitFrame());
+        const uint32_t h = camera.handle();
+        CAM_SENSOR_INFO sensor;
+        CAM_DEVICE_INFO device;
+        int32_t size[2] = {0, 0};
+        double d[3] = {0, 0, 0};
+        uint32_t modes = 0;
+        uint16_t empty = 0;
+        // Every call that asks the camera itself, in the order of this table.
+        const std::vector<std::function<int32_t()>> deviceCalls = {
+            [&] { return CamSensorInfo(h, &sensor); },
+            [&] { return CamDeviceInfo(h, &device); },
+            [&] { return CamColorMode(h, CAM_CM_BAYER_RAW8); },
+            [&] { return CamImageArea(h, CAM_AOI_GET_MAX_SIZE, size, 8); },
+            [&] { return CamPixelClockRange(h, &size[0], &size[1]); },
+            [&] { return CamFrameTimeRange(h, &d[0], &d[1], &d[2]); },
+            [&] { return CamFrameRate(h, 10.0, &d[0]); },
+            [&] { return CamCurrentFps(h, &d[0]); },
+            [&] { return CamExposure(h, 10.0, &d[0]); },
+            [&] { return CamExposureRange(h, &d[0], &d[1], &d[2]); },
+            [&] { return CamGain(h, 10, -1, -1, -1); },
+            [&] { return CamHotPixel(h, CAM_HP_GET_SUPPORTED_MODES, &modes, 4); },
+            [&] { return CamHotPixel(h, CAM_HP_DISABLE, nullptr, 0); },
+            [&] { return CamStopCapture(h, 1); },
+            [&] { return CamStartCapture(h, 0); },
+        };
+        // Reports the first call whose success is not as wanted, -1 for none.
+        const auto firstOtherThan = [&](bool success) {
+            for (size_t i = 0; i < deviceCalls.size(); ++i) {
+                const bool failed = deviceCalls[i]() != CAM_SUCCESS;
+                if (failed == success || (failed && !lastErrorText(h).contains("not connected")))
+                    return int(i);
+            }
+            return -1;
+        };
         QCOMPARE(KivoSimSetPlugged(DefaultWorld::colourSerial, 0), 0);
         QCOMPARE(waitEvents(0, deviceEvents, 1000).signalled, uint32_t(CAM_EV_REMOVAL));
         // Frames already latched may come first; then the removal, then silence.
@@ -175,12 +210,16 @@ private slots:
         QVERIFY(camera.waitEvent(200).status != CAM_SUCCESS);
         QCOMPARE(KivoSimFramesProduced(DefaultWorld::colourSerial), frames);
         QCOMPARE(listCameras().size(), size_t(2));
+        QCOMPARE(firstOtherThan(false), -1);
+        // The driver's own list lives in the computer.
+        QCOMPARE(CamHotPixel(h, CAM_HP_DRIVER_LIST_SET, &empty, 2), CAM_SUCCESS);
 
         QCOMPARE(KivoSimSetPlugged(DefaultWorld::colourSerial, 1), 0);
         QCOMPARE(waitEvents(0, deviceEvents, 1000).signalled, uint32_t(CAM_EV_NEW_DEVICE));
         QCOMPARE(camera.waitEvent(1000).signalled, uint32_t(CAM_EV_DEVICE_RECONNECTED));
         // The session survived: frames come again on the same handle.
         QVERIFY(camera.waitFrame());
+        QCOMPARE(firstOtherThan(true), -1);
     }
 };
 

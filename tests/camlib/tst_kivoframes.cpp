@@ -125,6 +125,29 @@ private slots:
         QVERIFY(buffersWritten(6).count(locked));
     }
 
+    void fillingBufferCannotBeLockedAndFullRingDrops()
+    {
+        QVERIFY(camera.open(1));
+        QCOMPARE(KivoSimSetManualFrames("TEST1", 1), 0);
+        const uint32_t h = camera.handle();
+        // A program that locks every frame and never unlocks one.
+        for (int frame = 0; frame < 3; ++frame) {
+            QCOMPARE(KivoSimDeliverFrame("TEST1", nullptr, 0), 0);
+            char* filling = nullptr;
+            char* last = nullptr;
+            QCOMPARE(CamRingLatest(h, nullptr, &filling, &last), CAM_SUCCESS);
+            QCOMPARE(CamRingLock(h, -1, filling) != CAM_SUCCESS, filling != last);
+            QVERIFY(filling == last || lastErrorText(h).contains("being filled"));
+            QCOMPARE(CamRingLock(h, -1, last), CAM_SUCCESS);
+            QVERIFY(waitEvents(h, {CAM_EV_CAPTURE_FAILED}, 0).status != CAM_SUCCESS);
+        }
+        QCOMPARE(KivoSimDeliverFrame("TEST1", nullptr, 0), 0);
+        QCOMPARE(waitEvents(h, {CAM_EV_CAPTURE_FAILED}, 0).signalled,
+                 uint32_t(CAM_EV_CAPTURE_FAILED));
+        QCOMPARE(KivoSimFramesProduced("TEST1"), int64_t(3));
+        QCOMPARE(KivoSimFramesDropped("TEST1"), int64_t(1));
+    }
+
     void manualFramesComeOnlyWhenDelivered()
     {
         QVERIFY(camera.open(1, false));

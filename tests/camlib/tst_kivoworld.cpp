@@ -14,8 +14,10 @@
 
 namespace {
 
-// The child mode of this test program: prints the serial of each listed camera.
+// The child modes of this test program: prints the serial of each listed
+// camera; holds the colour camera open until its standard input closes.
 constexpr char childVariable[] = "KIVO_TEST_LIST_CAMERAS";
+constexpr char holdVariable[] = "KIVO_TEST_HOLD_CAMERA";
 
 int32_t openDevice(uint32_t device, uint32_t& handle)
 {
@@ -94,6 +96,42 @@ private slots:
         uint32_t handle = 0;
         QVERIFY(openDevice(device, handle) != CAM_SUCCESS);
         QVERIFY2(lastErrorText(0).contains(text), lastErrorText(0).constData());
+    }
+
+    void cameraOfAnotherProgram_data()
+    {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("the other program exits") << false;
+        QTest::newRow("the other program is killed") << true;
+    }
+
+    void cameraOfAnotherProgram()
+    {
+        QFETCH(bool, killed);
+        QProcess other;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(holdVariable), QStringLiteral("1"));
+        other.setProcessEnvironment(env);
+        other.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(other.waitForReadyRead(30000));
+        QVERIFY(listed(DefaultWorld::colourSerial).inUse != 0);
+        uint32_t handle = 0;
+        QVERIFY(openDevice(DefaultWorld::colourDevice, handle) != CAM_SUCCESS);
+        QVERIFY2(lastErrorText(0).contains("another program"), lastErrorText(0).constData());
+        // Camera id 0 asks for the first free camera.
+        handle = 0;
+        CAM_DEVICE_INFO device;
+        QCOMPARE(CamOpen(&handle, nullptr), CAM_SUCCESS);
+        QCOMPARE(CamDeviceInfo(handle, &device), CAM_SUCCESS);
+        QCOMPARE(CamClose(handle), CAM_SUCCESS);
+        QCOMPARE(QByteArray(device.serial), QByteArray(DefaultWorld::monoSerial));
+        if (killed)
+            other.kill();
+        else
+            other.closeWriteChannel();
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(listed(DefaultWorld::colourSerial).inUse, 0U);
+        QVERIFY(camera.open(DefaultWorld::colourDevice, false));
     }
 
     void badWorldIsRefused_data()
@@ -268,6 +306,16 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsSet(childVariable)) {
         for (const CAM_CAMERA_INFO& info : listCameras())
             std::printf("%s\n", info.serial);
+        return 0;
+    }
+    if (qEnvironmentVariableIsSet(holdVariable)) {
+        KivoTestSession held;
+        if (!held.open(DefaultWorld::colourDevice, false))
+            return 1;
+        std::puts("ready");
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
         return 0;
     }
     QCoreApplication app(argc, argv);
