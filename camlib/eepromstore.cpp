@@ -16,7 +16,6 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 
 #include <fcntl.h>
 
@@ -144,14 +143,14 @@ std::chrono::duration<double, std::milli> programmingTime(const CameraConfig& ca
 
 // Programs the bank page by page, as slowly as the camera does.
 void programBank(const std::string& path, const CameraConfig& camera, size_t offset,
-                 const std::vector<uint8_t>& bank)
+                 const std::vector<uint8_t>& bank, const EepromStore::Pause& pause)
 {
     const UniqueFd file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
     if (!file.valid())
         throw CamError(StatusFileError, path + ": " + std::strerror(errno));
     for (size_t done = 0; done < bank.size(); done += pageBytes) {
         const size_t n = std::min(pageBytes, bank.size() - done);
-        std::this_thread::sleep_for(programmingTime(camera, n));
+        pause(programmingTime(camera, n));
         if (::pwrite(file.get(), bank.data() + done, n, off_t(offset + done)) != ssize_t(n))
             throw CamError(StatusFileError, path + ": " + std::strerror(errno));
     }
@@ -205,7 +204,7 @@ std::optional<PixelList> EepromStore::load(const std::string& serial)
     }
 }
 
-void EepromStore::save(const CameraConfig& camera, const PixelList& list)
+void EepromStore::save(const CameraConfig& camera, const PixelList& list, const Pause& pause)
 {
     const std::string path = pathFor(camera.serial);
     std::error_code error;
@@ -225,16 +224,19 @@ void EepromStore::save(const CameraConfig& camera, const PixelList& list)
         if (current && list.size() <= image->capacity) {
             const size_t target = 1 - *current;
             programBank(path, camera, headerBytes + target * bankBytes(image->capacity),
-                        encodeBank(image->banks[*current]->sequence + 1, list));
+                        encodeBank(image->banks[*current]->sequence + 1, list), pause);
             return;
         }
         // A new, old-format, damaged or too small store is replaced whole.
         const uint32_t capacity =
             uint32_t(std::max<size_t>(size_t(std::max(camera.maxUserCount, 0)), list.size()));
         const std::vector<uint8_t> bytes = encodeImage(capacity, list);
-        std::this_thread::sleep_for(programmingTime(camera, bankOverhead + list.size() * 4));
+        pause(programmingTime(camera, bankOverhead + list.size() * 4));
         AtomicFile::write(path, bytes);
     } catch (const CamError& e) {
+        // An unplug that cuts the write off is the camera's own failure.
+        if (e.status() == StatusCameraRemoved)
+            throw;
         throw eepromError(camera.serial, "written", e.what());
     }
 }

@@ -2,6 +2,8 @@
 
 #include "cameraconfig.h"
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,9 +36,13 @@ std::string pathFor(const std::string& serial);
 // The stored list, or nothing when the camera has never been written.
 // Throws CamError(StatusEepromError) for a damaged file.
 std::optional<PixelList> load(const std::string& serial);
-// Takes the camera's write time per entry. Throws CamError(StatusEepromError);
-// the stored list is unchanged then.
-void save(const CameraConfig& camera, const PixelList& list);
+// Waits while a part of the EEPROM programs; may throw to cut the write off.
+using Pause = std::function<void(std::chrono::duration<double, std::milli>)>;
+
+// Takes the camera's write time per entry in pauses. Throws
+// CamError(StatusEepromError), or what a pause throws; the stored list is
+// unchanged then.
+void save(const CameraConfig& camera, const PixelList& list, const Pause& pause);
 
 } // namespace EepromStore
 

@@ -4,6 +4,7 @@
 #include "camstatus.h"
 #include "hotpixelfile.h"
 #include "kivo_api.h"
+#include "world.h"
 
 #include <cstring>
 
@@ -150,7 +151,8 @@ std::string readFileName(const void* buffer, uint32_t size)
 
 } // namespace
 
-void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t size)
+void runHotPixelCommand(std::unique_lock<std::mutex>& lock, Session& s, uint32_t command,
+                        void* buffer, uint32_t size)
 {
     SimCamera& camera = s.camera;
     const CameraConfig& config = camera.config;
@@ -209,7 +211,7 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
             throw CamError(StatusListTooLong,
                            "The camera holds at most " + std::to_string(config.maxUserCount) +
                                " user entries, not " + std::to_string(list.size()) + ".");
-        camera.writeEeprom(list);
+        World::instance().writeEeprom(lock, camera, list);
         return;
     }
     case CAM_HP_USER_MAX_COUNT:
@@ -220,7 +222,7 @@ void runHotPixelCommand(Session& s, uint32_t command, void* buffer, uint32_t siz
         requireEeprom(s);
         if (size != 0)
             throw badParameter("This command takes no buffer.");
-        camera.writeEeprom({});
+        World::instance().writeEeprom(lock, camera, {});
         return;
     case CAM_HP_DRIVER_LIST_SAVE_FILE: {
         const std::string name = readFileName(buffer, size);

@@ -424,8 +424,8 @@ int32_t CamEvent(uint32_t handle, uint32_t command, void* buffer, uint32_t size)
 
 int32_t CamHotPixel(uint32_t handle, uint32_t command, void* buffer, uint32_t size)
 {
-    return world().call(handle, "CamHotPixel", command, [&](Lock&) {
-        kivo::runHotPixelCommand(world().session(handle), command, buffer, size);
+    return world().call(handle, "CamHotPixel", command, [&](Lock& lock) {
+        kivo::runHotPixelCommand(lock, world().session(handle), command, buffer, size);
         return CAM_SUCCESS;
     });
 }

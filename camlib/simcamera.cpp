@@ -30,9 +30,9 @@ PixelList SimCamera::readEeprom()
     return eeprom;
 }
 
-void SimCamera::writeEeprom(const PixelList& list)
+void SimCamera::writeEeprom(const PixelList& list, const EepromStore::Pause& pause)
 {
-    EepromStore::save(config, list);
+    EepromStore::save(config, list, pause);
     eeprom = list;
 }
 

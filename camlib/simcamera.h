@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cameraconfig.h"
+#include "eepromstore.h"
 
 #include <cstdint>
 #include <vector>
@@ -30,6 +31,8 @@ public:
     int64_t framesDropped = 0;
     // The handle of this process's session, 0 when not open here.
     uint32_t openHandle = 0;
+    // An EEPROM write is under way, with the library unlocked between pages.
+    bool eepromBusy = false;
 
     // Open here, or held by another program.
     bool inUse() const;
@@ -37,7 +40,7 @@ public:
     // The EEPROM user list: the stored one, or the configured list when none
     // was ever stored. Both throw CamError for a damaged or unwritable store.
     PixelList readEeprom();
-    void writeEeprom(const PixelList& list);
+    void writeEeprom(const PixelList& list, const EepromStore::Pause& pause);
     // The list as last read or written, for the correction of every frame.
     const PixelList& eepromSnapshot() const { return eeprom; }
     // Refreshes the snapshot; a damaged store counts as an empty list.

@@ -1,11 +1,10 @@
 #include "world.h"
 
-#include "controlserver.h"
-#include "worldconfig.h"
-
 #include "atomicfile.h"
 #include "cameralock.h"
+#include "controlserver.h"
 #include "eepromstore.h"
+#include "worldconfig.h"
 
 #include <algorithm>
 #include <cstring>
@@ -207,6 +206,8 @@ uint32_t World::open(uint32_t request)
 
 void World::close(Lock& lock, uint32_t handle)
 {
+    // A write under way on another thread finishes first.
+    eepromIdle.wait(lock, [&] { return !session(handle).camera.eepromBusy; });
     session(handle).capturing = false;
     Session& s = waitForFrame(lock, handle);
     s.events->close();
@@ -364,8 +365,36 @@ void World::runFrames()
     }
 }
 
+void World::writeEeprom(Lock& lock, SimCamera& camera, const PixelList& list)
+{
+    if (camera.eepromBusy)
+        throw CamError(StatusCameraInUse,
+                       "The EEPROM of camera " + camera.config.serial + " is being written.");
+    camera.eepromBusy = true;
+    try {
+        camera.writeEeprom(list, [&](std::chrono::duration<double, std::milli> time) {
+            lock.unlock();
+            std::this_thread::sleep_for(time);
+            lock.lock();
+            if (!camera.plugged)
+                throw CamError(StatusCameraRemoved, "Camera " + camera.config.serial +
+                                                        " was unplugged during the EEPROM write.");
+        });
+    } catch (...) {
+        camera.eepromBusy = false;
+        eepromIdle.notify_all();
+        throw;
+    }
+    camera.eepromBusy = false;
+    eepromIdle.notify_all();
+}
+
 void World::loadWorld(Lock& lock, const std::vector<CameraConfig>& specs)
 {
+    eepromIdle.wait(lock, [this] {
+        return std::none_of(cameras.begin(), cameras.end(),
+                            [](const auto& camera) { return camera->eepromBusy; });
+    });
     while (!sessions.empty())
         close(lock, sessions.begin()->first);
     libraryEvents->dropPending();

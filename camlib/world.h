@@ -98,6 +98,10 @@ public:
     // given, are the image's exact bytes.
     void deliverFrame(Lock& lock, Session& session, const uint8_t* pixels);
 
+    // Programs the camera's EEPROM with the library unlocked while each page
+    // programs, so that an unplug can cut the write off (CamError then).
+    void writeEeprom(Lock& lock, SimCamera& camera, const PixelList& list);
+
     void loadWorld(Lock& lock, const std::vector<CameraConfig>& specs);
     void setPlugged(SimCamera& camera, bool plugged);
 
@@ -123,6 +127,7 @@ private:
     std::condition_variable eventsChanged;
     std::condition_variable frameDone;
     std::condition_variable frameWake;
+    std::condition_variable eepromIdle;
 
     std::vector<std::unique_ptr<SimCamera>> cameras;
     std::map<uint32_t, std::unique_ptr<Session>> sessions;

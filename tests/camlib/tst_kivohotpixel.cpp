@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -378,6 +379,32 @@ private slots:
         QCOMPARE(QDir(directory).entryList(QDir::Files), QStringList{QStringLiteral("target.bin")});
         QCOMPARE(QDir(QFileInfo(eepromFile()).path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("eeprom-TEST1.bin")});
+    }
+
+    void unplugDuringEepromWriteKeepsOldList()
+    {
+        // A thousand entries take a second to program.
+        QCOMPARE(KivoSimLoadWorld(
+                     testWorld({R"("maxUserCount":1000,"eepromMsPerHundred":100)"}).constData()),
+                 0);
+        KivoTestSession camera;
+        QVERIFY(camera.open(1, false));
+        QCOMPARE(send(camera.handle(), CAM_HP_USER_WRITE, {1, 5, 6}), CAM_SUCCESS);
+        const QString file = QFileInfo(eepromFile()).path() + QStringLiteral("/eeprom-TEST1.bin");
+        const QByteArray before = readAll(file);
+        Words list{1000};
+        for (uint16_t k = 0; k < 1000; ++k)
+            list.insert(list.end(), {uint16_t(k % 64), uint16_t(k / 64)});
+        auto write = std::async(std::launch::async,
+                                [&] { return send(camera.handle(), CAM_HP_USER_WRITE, list); });
+        // Unplugged once the first pages of the new list are programmed.
+        QTRY_VERIFY(readAll(file) != before);
+        QCOMPARE(KivoSimSetPlugged("TEST1", 0), 0);
+        QVERIFY(write.get() != CAM_SUCCESS);
+        QVERIFY2(lastErrorText(camera.handle()).contains("unplugged during"),
+                 lastErrorText(camera.handle()).constData());
+        QCOMPARE(KivoSimSetPlugged("TEST1", 1), 0);
+        QCOMPARE(readList(camera.handle(), CAM_HP_USER_COUNT), (Words{1, 5, 6}));
     }
 
     void damagedEepromIsReported_data()
