@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +19,18 @@ namespace {
 std::string pathFor(const std::string& serial)
 {
     return ControlSocket::directory() + "/camera-" + SerialName::escape(serial) + ".lock";
+}
+
+// Whether the directory is this user's own, so that nobody else can hold or
+// fake a camera's lock.
+bool ownDirectory()
+{
+    try {
+        ControlSocket::checkDirectory(ControlSocket::directory());
+        return true;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
 }
 
 struct flock wholeFile(short type)
@@ -36,6 +49,10 @@ CameraLock::CameraLock(const std::string& serial)
     const std::string path = pathFor(serial);
     // The control server makes the directory too; whichever comes first.
     ::mkdir(ControlSocket::directory().c_str(), 0700);
+    if (!ownDirectory())
+        throw CamError(StatusCameraInUse, "Camera " + serial +
+                                              " cannot be reserved: " + ControlSocket::directory() +
+                                              " is not a directory of this user.");
     file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!file.valid())
         throw CamError(StatusCameraInUse, "Camera " + serial + " cannot be reserved: " + path +
@@ -47,6 +64,8 @@ CameraLock::CameraLock(const std::string& serial)
 
 bool CameraLock::isHeld(const std::string& serial)
 {
+    if (!ownDirectory())
+        return false;
     // Only asks: taking the lock to see would make a concurrent open fail.
     const UniqueFd probe(::open(pathFor(serial).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!probe.valid())

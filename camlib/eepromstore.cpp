@@ -67,7 +67,8 @@ struct Image
     {
         std::optional<size_t> best;
         for (size_t i = 0; i < banks.size(); ++i) {
-            if (banks[i] && (!best || banks[i]->sequence > banks[*best]->sequence))
+            // Sequence numbers wrap: the newer is the one a little ahead.
+            if (banks[i] && (!best || int32_t(banks[i]->sequence - banks[*best]->sequence) > 0))
                 best = i;
         }
         return best;
