@@ -112,7 +112,11 @@ DetectionDialogue::DetectionDialogue(QWidget* parent)
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QWidget::close);
     connect(modeComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &DetectionDialogue::showMode);
+    // Each moves the other with its signals blocked, so every change arrives once; the slider's
+    // while it is dragged.
     connect(thresholdWidget->spinBox, qOverload<int>(&QSpinBox::valueChanged), this,
+            &DetectionDialogue::showThreshold);
+    connect(thresholdWidget->slider, &QSlider::valueChanged, this,
             &DetectionDialogue::showThreshold);
     connect(planeComboBox, qOverload<int>(&QComboBox::currentIndexChanged), histogramWidget,
             [this](int index) { histogramWidget->setPlane(index - 1); });
