@@ -1168,23 +1168,31 @@ void MainWindow::detectBadpixel()
     if (!detectionEvidence)
         return;
     detectionDialogue->showEvidence(&detectionEvidence->histogram(), detectionEvidence->record());
-    noteListChange();
+    detectionEvidence->setListed(badpixelListModel.badpixelList());
+    showDetectionCandidates(detectionDialogue->threshold());
 }
 
 void MainWindow::showDetectionCandidates(int value)
 {
     if (!detectionEvidence)
         return;
-    ui->display->setCandidates(detectionEvidence->candidates(value));
+    ui->display->setCandidates(detectionEvidence->newCandidates(value));
     updateDetectionCount();
 }
 
 void MainWindow::noteListChange()
 {
-    if (!detectionEvidence)
+    // An Add or a list read changes many rows at once: catch up once, after the last.
+    if (!detectionEvidence || listChangePending)
         return;
-    detectionEvidence->setListed(badpixelListModel.badpixelList());
-    updateDetectionCount();
+    listChangePending = true;
+    QTimer::singleShot(0, this, [this] {
+        listChangePending = false;
+        if (!detectionEvidence || !detectionDialogue)
+            return;
+        detectionEvidence->setListed(badpixelListModel.badpixelList());
+        showDetectionCandidates(detectionDialogue->threshold());
+    });
 }
 
 void MainWindow::updateDetectionCount()

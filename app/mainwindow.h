@@ -145,6 +145,7 @@ private:
     uint32_t threshold = 25;
     QVector<QImage> frames;
     std::unique_ptr<DetectionEvidence> detectionEvidence;
+    bool listChangePending = false;
     Camera camera;
     CameraListModel cameraListModel;
     BadpixelListModel badpixelListModel;

@@ -189,7 +189,7 @@ void thresholdChange(benchmark::State& state, int colorMode)
     record.frames = frameCount;
     const DetectionEvidence evidence(colorMode, darkFrames(), record);
     BadpixelListModel list;
-    for (const QPoint& position : evidence.candidates(60))
+    for (const QPoint& position : evidence.newCandidates(60))
         list.addBadpixel(position);
     DetectionEvidence noted(colorMode, darkFrames(), record);
     noted.setListed(list.badpixelList());

@@ -62,6 +62,7 @@ DetectionDialogue::DetectionDialogue(QWidget* parent)
                              tr("B (odd column, odd row)")});
     errorLabel->setWordWrap(true);
     instructionLabel->setWordWrap(true);
+    recordLabel->setWordWrap(true);
 
     auto* modeRow = new QHBoxLayout;
     modeRow->addWidget(new QLabel(tr("Find"), this));
@@ -172,7 +173,7 @@ void DetectionDialogue::showEvidence(const DeviationHistogram* histogram,
     recordLabel->setText(tr("%1: %2 frames at exposure %3 ms, gain %4")
                              .arg(found)
                              .arg(record.frames)
-                             .arg(record.exposureMs, 0, 'f', 3)
+                             .arg(record.exposureMs, 0, 'f', 2)
                              .arg(record.gain));
     addButton->setEnabled(true);
     saveButton->setEnabled(true);

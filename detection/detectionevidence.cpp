@@ -4,7 +4,6 @@
 #include "deadpixeldetector.h"
 #include "hotpixeldetector.h"
 
-#include <unordered_set>
 #include <utility>
 
 DetectionEvidence::DetectionEvidence(int colorMode, QVector<QImage> frames,
@@ -32,19 +31,19 @@ std::unique_ptr<BadpixelDetector> DetectionEvidence::detectorFor(CaptureRecord::
 
 void DetectionEvidence::setListed(const QList<Badpixel>& entries)
 {
-    // A position held twice is refused once; positions are 16-bit each.
-    std::unordered_set<uint32_t> held;
+    // A position held twice is refused once.
+    listedPositions.clear();
     std::vector<BadpixelDetector::DeviantPixel> heldDeviants;
     for (const Badpixel& entry : entries) {
         const QPoint position(entry.x, entry.y);
         if ((entry.pixelclass != Factory && !entry.isUser()) ||
-            !held.insert(uint32_t(entry.x) << 16 | entry.y).second)
+            !listedPositions.insert(uint32_t(entry.x) << 16 | entry.y).second)
             continue;
         const int deviation = detector->deviationAt(position);
         if (deviation > lowestThreshold)
             heldDeviants.push_back({position, 0, uint8_t(deviation)});
     }
-    listed = DeviationHistogram({uint32_t(held.size())}, lowestThreshold, heldDeviants);
+    listed = DeviationHistogram({uint32_t(listedPositions.size())}, lowestThreshold, heldDeviants);
 }
 
 DetectionEvidence::CandidateCount DetectionEvidence::count(int threshold) const
@@ -53,11 +52,12 @@ DetectionEvidence::CandidateCount DetectionEvidence::count(int threshold) const
     return {above, above - listed.above(DeviationHistogram::allPlanes, threshold)};
 }
 
-QVector<QPoint> DetectionEvidence::candidates(int threshold) const
+QVector<QPoint> DetectionEvidence::newCandidates(int threshold) const
 {
     QVector<QPoint> result;
     for (const BadpixelDetector::DeviantPixel& pixel : deviants) {
-        if (pixel.deviation > threshold)
+        const auto key = uint32_t(pixel.position.x()) << 16 | uint32_t(pixel.position.y());
+        if (pixel.deviation > threshold && listedPositions.count(key) == 0)
             result.append(pixel.position);
     }
     return result;
@@ -65,6 +65,6 @@ QVector<QPoint> DetectionEvidence::candidates(int threshold) const
 
 void DetectionEvidence::addCandidates(BadpixelListModel& list, int threshold) const
 {
-    for (const QPoint& position : candidates(threshold))
+    for (const QPoint& position : newCandidates(threshold))
         list.addBadpixel(position);
 }

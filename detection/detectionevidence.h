@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 class BadpixelListModel;
@@ -46,8 +47,9 @@ public:
     // Takes note of which positions the list holds as factory or user entries.
     void setListed(const QList<Badpixel>& entries);
     CandidateCount count(int threshold) const;
-    QVector<QPoint> candidates(int threshold) const;
-    // Adds the candidates to the list the way a detection at this threshold adds its finds.
+    // The candidates the list does not hold yet, in the order a detection adds them.
+    QVector<QPoint> newCandidates(int threshold) const;
+    // Adds the new candidates to the list: what a detection at this threshold adds.
     void addCandidates(BadpixelListModel& list, int threshold) const;
 
 private:
@@ -57,4 +59,6 @@ private:
     std::vector<BadpixelDetector::DeviantPixel> deviants;
     DeviationHistogram all;
     DeviationHistogram listed;
+    // x << 16 | y of each position held by a factory or user entry.
+    std::unordered_set<uint32_t> listedPositions;
 };

@@ -22,7 +22,7 @@ double logCount(uint64_t count)
 DeviationHistogramWidget::DeviationHistogramWidget(QWidget* parent)
     : QWidget(parent)
 {
-    setMinimumHeight(140);
+    setMinimumHeight(180);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
@@ -68,7 +68,7 @@ void DeviationHistogramWidget::paintEvent(QPaintEvent*)
 
     const int textHeight = fontMetrics().height();
     const QRect plot(leftAxis, margin, width() - leftAxis - margin,
-                     height() - 2 * margin - 2 * textHeight);
+                     height() - 3 * margin - 2 * textHeight);
     const double columnWidth = double(plot.width()) / DeviationHistogram::bins;
     const int bulkLimit = histogram->bulkLimit();
     uint64_t largest = histogram->bulk(plane);

@@ -285,6 +285,8 @@ void TestDetectionFlow::coveredFramesAddUnlistedHotPixels()
     QCOMPARE(positionsOf(after.mid(before.size()), QStringLiteral("user")), unlisted);
     QCOMPARE(flow.count->text(), QStringLiteral("Hot pixel detected: %1").arg(unlisted.size()));
     QVERIFY(flow.error->text().isEmpty());
+    // The added candidates are listed now: none of them is new any more.
+    QTRY_VERIFY(flow.candidates().endsWith(QStringLiteral(", 0 of them new")));
 }
 
 void TestDetectionFlow::clearRemovesOnlyUserEntries_data()

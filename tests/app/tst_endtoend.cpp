@@ -221,6 +221,16 @@ void TestEndToEnd::detectMarksUnlistedHotPixels()
     }
     QVERIFY(add);
     QTRY_VERIFY(add->isEnabled());
+    // Before they are added, the next frame marks them in magenta.
+    QVERIFY(showNextFrame());
+    const QImage previewed = shownImage(*driver);
+    for (const QPoint& pixel : found) {
+        const QRgb ring = previewed.pixel(onRing(pixel, previewed.width()));
+        QVERIFY2(
+            qRed(ring) > 90 && qBlue(ring) > 90 && qGreen(ring) < 40,
+            qPrintable(
+                QStringLiteral("no candidate ring around (%1, %2)").arg(pixel.x()).arg(pixel.y())));
+    }
     QTest::mouseClick(add, Qt::LeftButton);
     QCOMPARE(countLabel->text(), QStringLiteral("Hot pixel detected: %1").arg(found.size()));
     // Neither the "Detection failed" box of a bright frame nor any other.

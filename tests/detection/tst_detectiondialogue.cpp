@@ -344,7 +344,7 @@ void TestDetectionDialogue::evidenceFollowsThreshold()
     for (const QLabel* label : labels)
         texts << label->text();
     QVERIFY(texts.contains(
-        QStringLiteral("Hot pixels, sensor covered: 10 frames at exposure 12.500 ms, gain 3")));
+        QStringLiteral("Hot pixels, sensor covered: 10 frames at exposure 12.50 ms, gain 3")));
     QVERIFY(texts.contains(QStringLiteral("7 pixels above threshold, 2 of them new")));
 
     d.slider->setValue(60);
