@@ -146,8 +146,7 @@ void DetectionDialogue::showMode()
         histogramWidget->setAxisTitle(tr("Grey levels above the mean of the pixel's plane"));
     } else {
         instructionLabel->setText(
-            tr("Light the sensor evenly during capturing, bright but not saturated! Pixels "
-               "darker than their neighbourhood by more than the threshold are found.\n"));
+            tr("Light the sensor evenly during capturing, bright but not saturated!\n"));
         histogramWidget->setAxisTitle(tr("Grey levels below the mean of the pixel's plane"));
     }
 }
