@@ -145,17 +145,19 @@ struct Flow
         return false;
     }
 
-    // Adds the candidates of the last run at the dialog's threshold.
-    void add() const
+    void press(const QString& text) const
     {
         QPushButton* button = nullptr;
         for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
-            if (b->text() == QStringLiteral("Add"))
+            if (b->text() == text)
                 button = b;
         }
         QVERIFY(button && button->isEnabled());
         QTest::mouseClick(button, Qt::LeftButton);
     }
+
+    // Adds the candidates of the last run at the dialog's threshold.
+    void add() const { press(QStringLiteral("Add")); }
 
     // The live line under the histogram.
     QString candidates() const
@@ -273,6 +275,13 @@ void TestDetectionFlow::coveredFramesAddUnlistedHotPixels()
     QCOMPARE(listEntries(flow.driver).size(), before.size());
     QVERIFY2(flow.candidates().endsWith(QStringLiteral(", %1 of them new").arg(unlisted.size())),
              qPrintable(flow.candidates()));
+    // The run's frames are kept as one 16-bit image, named without its suffix.
+    flow.driver.runner->fileNames = QStringList{environment->path() + QStringLiteral("/dark")};
+    flow.press(QStringLiteral("Save frame..."));
+    QFile saved(environment->path() + QStringLiteral("/dark.pgm"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray header = saved.read(200);
+    QVERIFY2(header.contains("\n# frames 10\n"), header.constData());
     flow.add();
 
     // Listed hot pixels are found too, but the list already holds them.
