@@ -1,6 +1,7 @@
 #include "detectiondialogue.h"
 
 #include "cameraparameter.h"
+#include "detectionevidence.h"
 #include "deviationhistogram.h"
 #include "deviationhistogramwidget.h"
 #include "parameterwidget.h"
@@ -49,7 +50,7 @@ DetectionDialogue::DetectionDialogue(QWidget* parent)
 {
     thresholdWidget->setText(tr("Threshold"));
     CameraParameter<int> threshold;
-    threshold.min = 5;
+    threshold.min = DetectionEvidence::lowestThreshold;
     threshold.max = 255;
     threshold.inc = 1;
     threshold.value = 40;
