@@ -1,10 +1,11 @@
 #include "mainwindow.h"
 
+#include "averagedframewriter.h"
 #include "detectiondialogue.h"
+#include "detectionevidence.h"
 #include "dialog_about.h"
 #include "displaywidget.h"
 #include "emptyviewhint.h"
-#include "hotpixeldetector.h"
 #include "listfiledrop.h"
 #include "magnifier.h"
 #include "magnifiercontrol.h"
@@ -56,7 +57,7 @@ QString errorText(const std::exception& error)
 }
 
 // True when more than brightLimit bytes of the frame are brighter than
-// brightByte: the sensor is not covered, or the threshold would find noise.
+// brightByte: the sensor is not covered.
 bool tooBright(const QImage& frame)
 {
     const uchar* bytes = frame.constBits();
@@ -1069,11 +1070,27 @@ void MainWindow::openDetectDialog()
             [this](bool clear, int value) { startDetectingBadpixel(clear, uint(value)); });
     connect(&badpixelListModel, &BadpixelListModel::pixelAdded, detectionDialogue,
             &DetectionDialogue::addDetectedPixel);
+    connect(detectionDialogue, &DetectionDialogue::thresholdChanged, this,
+            &MainWindow::showDetectionCandidates);
+    connect(detectionDialogue, &DetectionDialogue::addRequested, this,
+            &MainWindow::addDetectionCandidates);
+    connect(detectionDialogue, &DetectionDialogue::saveRequested, this,
+            &MainWindow::saveAveragedFrame);
+    connect(detectionDialogue, &QDialog::finished, this, &MainWindow::discardDetectionEvidence);
+    // The count of new candidates follows every change of the list.
+    const auto recount = [this] {
+        noteListChange();
+    };
+    connect(&badpixelListModel, &QAbstractItemModel::rowsInserted, detectionDialogue, recount);
+    connect(&badpixelListModel, &QAbstractItemModel::rowsRemoved, detectionDialogue, recount);
+    connect(&badpixelListModel, &QAbstractItemModel::modelReset, detectionDialogue, recount);
+    connect(&badpixelListModel, &QAbstractItemModel::dataChanged, detectionDialogue, recount);
     detectionDialogue->open();
 }
 
 void MainWindow::startDetectingBadpixel(bool clear, uint value)
 {
+    discardDetectionEvidence();
     threshold = value;
     if (clear)
         badpixelListModel.clearUserBadpixelList();
@@ -1084,6 +1101,17 @@ void MainWindow::collectDetectionFrame(const QImage& image)
 {
     static int collectProgress = 0;
 
+    // The empty frame that a camera removal passes through.
+    if (image.isNull()) {
+        collectProgress = 0;
+        stopCollecting();
+        if (detectionDialogue) {
+            detectionDialogue->abortDetect();
+            detectionDialogue->showError(tr("The camera was disconnected while frames were being "
+                                            "collected. Please reconnect it and start again."));
+        }
+        return;
+    }
     if (frames.size() >= framesPerDetection) {
         detecting = false;
         collectProgress = 0;
@@ -1096,40 +1124,114 @@ void MainWindow::collectDetectionFrame(const QImage& image)
     if (detectionDialogue)
         detectionDialogue->updateProgress(collectProgress);
 
-    if (tooBright(frames.last())) {
-        frames.clear();
-        detecting = false;
+    // An evenly lit sensor is bright by intent; only a covered one must be dark.
+    const bool covered =
+        !detectionDialogue || detectionDialogue->mode() == CaptureRecord::Mode::HotPixels;
+    if (covered && tooBright(frames.last())) {
         collectProgress = 0;
+        stopCollecting();
         showMessage(QMessageBox::Critical, this, tr("Detection failed"),
-                    tr("Too many hot pixel have been found.\nPlease make sure that the sensor is "
-                       "completely obscured and the threshold is not too low."));
+                    tr("Too many bright pixels in a frame.\nPlease make sure that the sensor is "
+                       "completely obscured."));
         if (detectionDialogue)
             detectionDialogue->abortDetect();
     }
 }
 
+void MainWindow::stopCollecting()
+{
+    frames.clear();
+    detecting = false;
+}
+
 void MainWindow::detectBadpixel()
 {
-    BadpixelListModel workingList;
-    std::unique_ptr<HotpixelDetector> detector;
+    CaptureRecord record;
+    record.mode = detectionDialogue ? detectionDialogue->mode() : CaptureRecord::Mode::HotPixels;
+    record.exposureMs = camera.exposureTime();
+    record.gain = camera.masterGain();
+    record.frames = frames.size();
     try {
-        detector = std::make_unique<HotpixelDetector>(threshold);
-        connect(detector.get(), &BadpixelDetector::detectionFinished, this,
-                &MainWindow::detectionFinished);
-        detector->setSource(camera.currentColorMode(), &frames);
-        for (const Badpixel& entry : badpixelListModel.badpixelList())
-            workingList.addBadpixel(QPoint(entry.x, entry.y));
-        detector->findHotpixels(&workingList);
-        for (const Badpixel& entry : workingList.badpixelList())
-            badpixelListModel.addBadpixel(QPoint(entry.x, entry.y));
+        detectionEvidence = std::make_unique<DetectionEvidence>(camera.currentColorMode(),
+                                                                std::move(frames), record);
     } catch (const std::exception& error) {
         const QString text = errorText(error);
         ui->statusBar->showMessage(text, messageDuration);
         if (detectionDialogue)
             detectionDialogue->showError(text + QStringLiteral(" Please restart detection."));
     }
-    detector.reset();
     frames.clear();
-    if (detectionDialogue)
-        detectionDialogue->finishDetect();
+    emit detectionFinished();
+    if (!detectionDialogue)
+        return;
+    detectionDialogue->finishDetect();
+    if (!detectionEvidence)
+        return;
+    detectionDialogue->showEvidence(&detectionEvidence->histogram(), detectionEvidence->record());
+    detectionEvidence->setListed(badpixelListModel.badpixelList());
+    showDetectionCandidates(detectionDialogue->threshold());
+}
+
+void MainWindow::showDetectionCandidates(int value)
+{
+    if (!detectionEvidence)
+        return;
+    ui->display->setCandidates(detectionEvidence->newCandidates(value));
+    updateDetectionCount();
+}
+
+void MainWindow::noteListChange()
+{
+    // An Add or a list read changes many rows at once: catch up once, after the last.
+    if (!detectionEvidence || listChangePending)
+        return;
+    listChangePending = true;
+    QTimer::singleShot(0, this, [this] {
+        listChangePending = false;
+        if (!detectionEvidence || !detectionDialogue)
+            return;
+        detectionEvidence->setListed(badpixelListModel.badpixelList());
+        showDetectionCandidates(detectionDialogue->threshold());
+    });
+}
+
+void MainWindow::updateDetectionCount()
+{
+    if (!detectionEvidence || !detectionDialogue)
+        return;
+    const DetectionEvidence::CandidateCount count =
+        detectionEvidence->count(detectionDialogue->threshold());
+    detectionDialogue->showCandidateCount(count.above, count.fresh);
+}
+
+void MainWindow::addDetectionCandidates(int value)
+{
+    if (!detectionEvidence)
+        return;
+    detectionEvidence->addCandidates(badpixelListModel, value);
+}
+
+void MainWindow::saveAveragedFrame()
+{
+    if (!detectionEvidence)
+        return;
+    // Not a list file: it goes to no recent-files menu.
+    const QString name =
+        fileChooser.choose(*modalRunner, this, ListFileChooser::Save, tr("Save averaged frame"),
+                           tr("16-bit PGM images (*.pgm)"), QStringLiteral("pgm"));
+    if (name.isEmpty())
+        return;
+    try {
+        AveragedFrameWriter::write(name, detectionEvidence->frames(), detectionEvidence->record());
+        ui->statusBar->showMessage(tr("Averaged frame saved to %1").arg(nativeName(name)),
+                                   successDuration);
+    } catch (const std::exception& error) {
+        showMessage(QMessageBox::Critical, detectionDialogue, QString(), errorText(error));
+    }
+}
+
+void MainWindow::discardDetectionEvidence()
+{
+    detectionEvidence.reset();
+    ui->display->setCandidates({});
 }

@@ -20,6 +20,7 @@
 #include <memory>
 
 class DetectionDialogue;
+class DetectionEvidence;
 class MagnifierControl;
 class MainWindowForm;
 class ModalRunner;
@@ -87,6 +88,11 @@ protected slots:
     void openDetectDialog();
     void startDetectingBadpixel(bool clear, uint threshold);
     void detectBadpixel();
+    void showDetectionCandidates(int threshold);
+    void addDetectionCandidates(int threshold);
+    void saveAveragedFrame();
+    void updateDetectionCount();
+    void noteListChange();
     void onShowHideCameraListDock();
     void onShowHideBadpixelListDock();
     void onShowHideMagnifierDock();
@@ -111,6 +117,8 @@ private:
     // Warns after an open that the camera's user list is not in the list.
     void reportUnreadUserList();
     void collectDetectionFrame(const QImage& image);
+    void stopCollecting();
+    void discardDetectionEvidence();
     void updateListCounts();
     void keepImportedEntries(const QList<Badpixel>& imported);
 
@@ -136,6 +144,8 @@ private:
     bool detecting = false;
     uint32_t threshold = 25;
     QVector<QImage> frames;
+    std::unique_ptr<DetectionEvidence> detectionEvidence;
+    bool listChangePending = false;
     Camera camera;
     CameraListModel cameraListModel;
     BadpixelListModel badpixelListModel;

@@ -40,6 +40,9 @@ public:
     int32_t failCount() const { return failCounter; }
     double measuredFramerate() const;
     int32_t currentColorMode() const { return colorMode; }
+    // The exposure time in ms and master gain in force, as last set or read.
+    double exposureTime() const { return exposure.value; }
+    int masterGain() const { return mastergain.value; }
     bool supportsCameraCorrection() const;
     // The sensor's maximum width and height from its record: 0 x 0 until a
     // record was read, the last camera's size after a close.

@@ -1,5 +1,7 @@
 #include "badpixeldetector.h"
 
+#include "badpixellistmodel.h"
+
 #include <algorithm>
 #include <array>
 #include <type_traits>
@@ -53,11 +55,13 @@ private:
 struct RowSummary
 {
     uint32_t sum = 0;
+    uint32_t minimum = UINT32_MAX;
     uint32_t maximum = 0;
 
     void note(uint32_t cell)
     {
         sum += cell;
+        minimum = std::min(minimum, cell);
         maximum = std::max(maximum, cell);
     }
 };
@@ -103,16 +107,19 @@ struct MeanAction
 {
     FloorDivider divider;
     uint32_t cellSum = 0;
+    uint16_t smallestSum = UINT16_MAX;
     uint16_t largestSum = 0;
 
     void operator()(uint32_t& cell, uint16_t sum)
     {
         cell = divider(sum);
         cellSum += cell;
+        smallestSum = std::min(smallestSum, sum);
         largestSum = std::max(largestSum, sum);
     }
 
-    // Dividing keeps the order, so the largest sum gives the largest cell.
+    // Dividing keeps the order, so the extreme sums give the extreme cells.
+    uint32_t smallestCell() const { return divider(smallestSum); }
     uint32_t largestCell() const { return divider(largestSum); }
 };
 
@@ -236,7 +243,8 @@ public:
         for (const PlaneTarget& t : targets) {
             frameRows = std::max(frameRows, uint32_t(t.pattern.pixelY(t.plane.rows() - 1)) + 1);
             width = std::max(width, size_t(t.pattern.pixelX(t.plane.columns() - 1)) + 1);
-            t.summary = {0, std::vector<uint32_t>(t.plane.rows())};
+            t.summary = {0, std::vector<uint32_t>(t.plane.rows(), UINT32_MAX),
+                         std::vector<uint32_t>(t.plane.rows())};
         }
 
         Fed fed;
@@ -264,9 +272,8 @@ private:
             sumRows(0, n, x0, width);
             for (const auto& [target, row] : fed) {
                 walkSums(*target, row, x0, width, MeanAction{divider}, [&](const MeanAction& done) {
-                    target->summary.cellSum += done.cellSum;
-                    uint32_t& maximum = target->summary.rowMaximum[row];
-                    maximum = std::max(maximum, done.largestCell());
+                    target->summary.noteRow(row, done.cellSum, done.smallestCell(),
+                                            done.largestCell());
                 });
             }
             return;
@@ -286,9 +293,8 @@ private:
             const uint32_t begin = target->columnFrom(x0);
             DivIterator divide(n);
             target->plane.iterateRow(row, begin, target->columnFrom(x0 + width) - begin, divide);
-            target->summary.cellSum += divide.summary.sum;
-            uint32_t& maximum = target->summary.rowMaximum[row];
-            maximum = std::max(maximum, divide.summary.maximum);
+            target->summary.noteRow(row, divide.summary.sum, divide.summary.minimum,
+                                    divide.summary.maximum);
         }
     }
 
@@ -327,6 +333,14 @@ private:
 };
 
 } // namespace
+
+void BadpixelDetector::PlaneSummary::noteRow(uint32_t row, uint32_t sum, uint32_t minimum,
+                                             uint32_t maximum)
+{
+    cellSum += sum;
+    rowMinimum[row] = std::min(rowMinimum[row], minimum);
+    rowMaximum[row] = std::max(rowMaximum[row], maximum);
+}
 
 BadpixelDetector::ErrColorMode::ErrColorMode()
     : std::runtime_error(tr("Color mode for hot pixel detection not supported.").toStdString())
@@ -385,4 +399,93 @@ void BadpixelDetector::accumulate()
     }
 
     FrameAverager(*images).average(targets);
+}
+
+std::vector<BadpixelDetector::AccumulatedPlane> BadpixelDetector::accumulatedPlanes() const
+{
+    std::vector<AccumulatedPlane> result;
+    if (colorMode == colorModeMono8 && monoPlane) {
+        result.push_back({*monoPlane, monoPattern, monoSummary});
+    } else if (colorMode == colorModeBayer8) {
+        for (size_t k = 0; k < bayerPlanes.size(); ++k) {
+            if (bayerPlanes[k])
+                result.push_back({*bayerPlanes[k], bayerPatterns[k], bayerSummaries[k]});
+        }
+    }
+    return result;
+}
+
+uint32_t BadpixelDetector::planeMean(const Plane& plane, const PlaneSummary& summary)
+{
+    return summary.cellSum / (plane.rows() * plane.columns());
+}
+
+std::vector<BadpixelDetector::DeviantPixel>
+BadpixelDetector::deviantPixels(uint32_t threshold) const
+{
+    std::vector<DeviantPixel> result;
+    const std::vector<AccumulatedPlane> planes = accumulatedPlanes();
+    for (size_t k = 0; k < planes.size(); ++k) {
+        const AccumulatedPlane& p = planes[k];
+        const uint32_t mean = planeMean(p.plane, p.summary);
+        // Cells inside the band around the mean lie within the threshold on either side; only
+        // the few outside it are asked how far beyond they lie on the detector's side.
+        const uint64_t bandTop = uint64_t(mean) + threshold;
+        const uint32_t bandBottom = mean > threshold ? mean - threshold : 0;
+        for (uint32_t row = 0; row < p.plane.rows(); ++row) {
+            if (largestDeviation(p.summary, row, mean) <= threshold)
+                continue;
+            const int y = p.pattern.pixelY(row);
+            p.plane.readRow(row, [&](uint32_t column, uint32_t cell) {
+                if (cell <= bandTop && cell >= bandBottom)
+                    return;
+                const uint32_t beyond = deviation(cell, mean);
+                if (beyond > threshold)
+                    result.push_back({QPoint(p.pattern.pixelX(column), y), uint8_t(k),
+                                      uint8_t(std::min<uint32_t>(beyond, 255))});
+            });
+        }
+    }
+    return result;
+}
+
+int BadpixelDetector::deviationAt(QPoint position) const
+{
+    for (const AccumulatedPlane& p : accumulatedPlanes()) {
+        const int column = position.x() - p.pattern.startX;
+        const int row = position.y() - p.pattern.startY;
+        if (column < 0 || row < 0 || column % p.pattern.stepX != 0 || row % p.pattern.stepY != 0)
+            continue;
+        const auto c = uint32_t(column / p.pattern.stepX);
+        const auto r = uint32_t(row / p.pattern.stepY);
+        if (c >= p.plane.columns() || r >= p.plane.rows())
+            return -1;
+        return int(
+            std::min<uint32_t>(deviation(p.plane(r, c), planeMean(p.plane, p.summary)), 255));
+    }
+    return -1;
+}
+
+std::vector<uint32_t> BadpixelDetector::planeSizes() const
+{
+    std::vector<uint32_t> result;
+    for (const AccumulatedPlane& p : accumulatedPlanes())
+        result.push_back(p.plane.rows() * p.plane.columns());
+    return result;
+}
+
+void BadpixelDetector::accumulateOrFinish()
+{
+    try {
+        accumulate();
+    } catch (...) {
+        emit detectionFinished();
+        throw;
+    }
+}
+
+void BadpixelDetector::addDeviantPixels(BadpixelListModel& list, uint32_t threshold) const
+{
+    for (const DeviantPixel& pixel : deviantPixels(threshold))
+        list.addBadpixel(pixel.position);
 }

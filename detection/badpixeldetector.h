@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QVector>
 
 #include <array>
@@ -15,9 +16,9 @@
 
 class BadpixelListModel;
 
-// Averages a few dark frames pixel by pixel into integer planes: one for a monochrome sensor, one
-// per site of the 2x2 colour filter for a raw Bayer sensor. What counts as a bad pixel in those
-// planes is for the derived detector to say.
+// Averages a few frames pixel by pixel into integer planes: one for a monochrome sensor, one per
+// site of the 2x2 colour filter for a raw Bayer sensor. Which side of its plane's mean a bad pixel
+// lies on is for the derived detector to say.
 class BadpixelDetector : public QObject
 {
     Q_OBJECT
@@ -39,7 +40,18 @@ public:
     struct PlaneSummary
     {
         uint32_t cellSum = 0; // wraps like any unsigned 32-bit sum
+        std::vector<uint32_t> rowMinimum;
         std::vector<uint32_t> rowMaximum;
+
+        void noteRow(uint32_t row, uint32_t sum, uint32_t minimum, uint32_t maximum);
+    };
+
+    // A pixel lying more than some threshold beyond its plane's mean.
+    struct DeviantPixel
+    {
+        QPoint position;
+        uint8_t plane;
+        uint8_t deviation; // grey levels beyond the mean
     };
 
     explicit BadpixelDetector(uint32_t threshold, QObject* parent = nullptr);
@@ -53,10 +65,40 @@ public:
     // The detection pass: adds every position it finds to the list.
     virtual void findHotpixels(BadpixelListModel* list) = 0;
 
+    // After accumulate(): the pixels more than threshold grey levels beyond their plane's mean, in
+    // the order a detection adds them: plane after plane in pattern order, row by row.
+    std::vector<DeviantPixel> deviantPixels(uint32_t threshold) const;
+    // How far the pixel lies beyond its plane's mean, 0 for one on the other side; -1 where no
+    // plane holds the pixel (the last column or row of an odd-sized Bayer frame).
+    int deviationAt(QPoint position) const;
+    // Cells of each plane, in pattern order.
+    std::vector<uint32_t> planeSizes() const;
+
 signals:
     void detectionFinished();
 
 protected:
+    // Grey levels that a cell lies beyond the mean on the detector's side, 0 on the other.
+    virtual uint32_t deviation(uint32_t cell, uint32_t mean) const = 0;
+    // The largest deviation of a plane row, from its summary.
+    virtual uint32_t largestDeviation(const PlaneSummary& summary, uint32_t row,
+                                      uint32_t mean) const = 0;
+    // The mean of a plane's cells, both the sum and the count unsigned 32-bit, the remainder
+    // dropped.
+    static uint32_t planeMean(const Plane& plane, const PlaneSummary& summary);
+    // Runs accumulate(); a failure still emits detectionFinished() before it goes on.
+    void accumulateOrFinish();
+    void addDeviantPixels(BadpixelListModel& list, uint32_t threshold) const;
+
+    struct AccumulatedPlane
+    {
+        const Plane& plane;
+        const PixelPattern& pattern;
+        const PlaneSummary& summary;
+    };
+    // The planes of the current colour mode that accumulate() built, in pattern order.
+    std::vector<AccumulatedPlane> accumulatedPlanes() const;
+
     int colorMode = colorModeBayer8;
     const QVector<QImage>* images = nullptr;
     std::unique_ptr<Plane> monoPlane;

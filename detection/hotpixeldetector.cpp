@@ -47,12 +47,7 @@ HotpixelDetector::HotpixelDetector(uint32_t threshold, QObject* parent)
 
 void HotpixelDetector::findHotpixels(BadpixelListModel* list)
 {
-    try {
-        accumulate();
-    } catch (...) {
-        emit detectionFinished();
-        throw;
-    }
+    accumulateOrFinish();
     if (colorMode == colorModeMono8) {
         addHotpixels(*list, *monoPlane, monoPattern, monoSummary);
     } else {
@@ -65,9 +60,8 @@ void HotpixelDetector::findHotpixels(BadpixelListModel* list)
 void HotpixelDetector::addHotpixels(BadpixelListModel& list, Plane& plane,
                                     const PixelPattern& pattern, const PlaneSummary& summary) const
 {
-    // The mean of the cells, both the sum and the count unsigned 32-bit, the remainder dropped.
-    const uint32_t mean = summary.cellSum / (plane.rows() * plane.columns());
-    const uint32_t limit = mean + threshold;
+    // Unsigned: a threshold near 2^32 wraps the limit below the mean.
+    const uint32_t limit = planeMean(plane, summary) + threshold;
     AddHotpixelIterator add(list, limit, pattern);
     for (uint32_t row = 0; row < plane.rows(); ++row) {
         // A row whose largest cell is not above the limit holds no hot pixel.
@@ -76,4 +70,15 @@ void HotpixelDetector::addHotpixels(BadpixelListModel& list, Plane& plane,
             plane.iterateRow(row, add);
         }
     }
+}
+
+uint32_t HotpixelDetector::deviation(uint32_t cell, uint32_t mean) const
+{
+    return cell > mean ? cell - mean : 0;
+}
+
+uint32_t HotpixelDetector::largestDeviation(const PlaneSummary& summary, uint32_t row,
+                                            uint32_t mean) const
+{
+    return deviation(summary.rowMaximum[row], mean);
 }

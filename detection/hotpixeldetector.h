@@ -18,6 +18,11 @@ public:
     // addition; a failure of the averaging still emits detectionFinished() before it goes on.
     void findHotpixels(BadpixelListModel* list) override;
 
+protected:
+    uint32_t deviation(uint32_t cell, uint32_t mean) const override;
+    uint32_t largestDeviation(const PlaneSummary& summary, uint32_t row,
+                              uint32_t mean) const override;
+
 private:
     void addHotpixels(BadpixelListModel& list, Plane& plane, const PixelPattern& pattern,
                       const PlaneSummary& summary) const;

@@ -86,6 +86,17 @@ public:
             visitor.visit(cells[i]);
     }
 
+    // Hands f each column of one row with its cell, for walks that only read.
+    template<class F>
+    void readRow(uint32_t posY, F&& f) const
+    {
+        if (posY >= sizeY)
+            throw out_of_range();
+        const T* const cells = data.get() + size_t(sizeX) * posY;
+        for (uint32_t posX = 0; posX < sizeX; ++posX)
+            f(posX, cells[posX]);
+    }
+
 private:
     void checkBounds(uint32_t posY, uint32_t posX) const
     {

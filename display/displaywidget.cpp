@@ -96,6 +96,12 @@ void DisplayWidget::setSelectionModel(QItemSelectionModel* newSelectionModel)
     selectionModel = newSelectionModel;
 }
 
+void DisplayWidget::setCandidates(QVector<QPoint> positions)
+{
+    candidates = std::move(positions);
+    redrawImage();
+}
+
 QSize DisplayWidget::scaledSize() const
 {
     const QSize target =
@@ -127,6 +133,9 @@ void DisplayWidget::collectMarkers()
     overlay.inFramePixels = scale >= 1.0;
     // Below 1:1 the crosshair would hide the pixels it points at.
     overlay.crosshair = highlight && scale >= 1.0 ? magnifierPos : QPoint(-1, -1);
+    // Under the list's markers, so that only the candidates not listed yet show their colour.
+    for (const QPoint& position : qAsConst(candidates))
+        overlay.markers.push_back({position, &candidateMarker});
     if (!highlight || !listModel)
         return;
     const int count = listModel->rowCount();

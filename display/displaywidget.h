@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QScrollArea>
+#include <QVector>
 
 class BadpixelListModel;
 class QItemSelectionModel;
@@ -50,6 +51,9 @@ public slots:
     // (-1, -1) hides the crosshair.
     void updateMagnifierPosition(QPoint pos);
     void setSelectionModel(QItemSelectionModel* selectionModel);
+    // Positions a detection offers for the list, marked in a colour of their own whether or not
+    // the list's markers are shown; empty removes them.
+    void setCandidates(QVector<QPoint> positions);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,6 +74,7 @@ private:
     QItemSelectionModel* selectionModel = nullptr;
     QPoint dragStart;
     QPoint magnifierPos{-1, -1};
+    QVector<QPoint> candidates;
     double scale = 1.0;
 
     // Whether the label shows the frame; clear() blanks it.
@@ -78,6 +83,7 @@ private:
     const MarkerStamp userMarker{Qt::green, 9, 1};
     const MarkerStamp otherMarker{Qt::red, 9, 1};
     const MarkerStamp selectionRing{Qt::blue, 13, 3};
+    const MarkerStamp candidateMarker{Qt::magenta, 9, 1};
     ViewportRenderer::Overlay overlay;
     ViewportRenderer renderer;
 };

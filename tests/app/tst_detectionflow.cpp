@@ -6,6 +6,7 @@
 #include "windowdriver.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -40,9 +41,8 @@ namespace {
 const QString colourCamera = QStringLiteral("SIM0001280");
 const QString monoCamera = QStringLiteral("SIM0000752");
 const QString tooBrightTitle = QStringLiteral("Detection failed");
-const QString tooBrightText =
-    QStringLiteral("Too many hot pixel have been found.\nPlease make sure that the sensor is "
-                   "completely obscured and the threshold is not too low.");
+const QString tooBrightText = QStringLiteral(
+    "Too many bright pixels in a frame.\nPlease make sure that the sensor is completely obscured.");
 
 using ListReader = int (*)(const char*, uint16_t*, int);
 
@@ -145,6 +145,30 @@ struct Flow
         return false;
     }
 
+    void press(const QString& text) const
+    {
+        QPushButton* button = nullptr;
+        for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
+            if (b->text() == text)
+                button = b;
+        }
+        QVERIFY(button && button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // Adds the candidates of the last run at the dialog's threshold.
+    void add() const { press(QStringLiteral("Add")); }
+
+    // The live line under the histogram.
+    QString candidates() const
+    {
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (label->text().endsWith(QStringLiteral(" of them new")))
+                return label->text();
+        }
+        return QString();
+    }
+
     bool collecting() const { return status->text() == QStringLiteral("Please Wait..."); }
     bool idle() const { return buttons->isEnabled() && status->text().isEmpty(); }
 
@@ -185,6 +209,7 @@ private slots:
     void secondRunStartsFromNothing();
     void engineFailureIsShownAndEndsRun();
     void closedDialogIsDeleted();
+    void unplugWhileCollectingEndsRun();
 
 private:
     // Delivers ten frames, checking the progress after each, then the one
@@ -246,6 +271,18 @@ void TestDetectionFlow::coveredFramesAddUnlistedHotPixels()
     runDetection(flow);
     if (QTest::currentTestFailed())
         return;
+    // Nothing is added before the user has seen the candidates.
+    QCOMPARE(listEntries(flow.driver).size(), before.size());
+    QVERIFY2(flow.candidates().endsWith(QStringLiteral(", %1 of them new").arg(unlisted.size())),
+             qPrintable(flow.candidates()));
+    // The run's frames are kept as one 16-bit image, named without its suffix.
+    flow.driver.runner->fileNames = QStringList{environment->path() + QStringLiteral("/dark")};
+    flow.press(QStringLiteral("Save frame..."));
+    QFile saved(environment->path() + QStringLiteral("/dark.pgm"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray header = saved.read(200);
+    QVERIFY2(header.contains("\n# frames 10\n"), header.constData());
+    flow.add();
 
     // Listed hot pixels are found too, but the list already holds them.
     const QList<Entry> after = listEntries(flow.driver);
@@ -257,6 +294,8 @@ void TestDetectionFlow::coveredFramesAddUnlistedHotPixels()
     QCOMPARE(positionsOf(after.mid(before.size()), QStringLiteral("user")), unlisted);
     QCOMPARE(flow.count->text(), QStringLiteral("Hot pixel detected: %1").arg(unlisted.size()));
     QVERIFY(flow.error->text().isEmpty());
+    // The added candidates are listed now: none of them is new any more.
+    QTRY_VERIFY(flow.candidates().endsWith(QStringLiteral(", 0 of them new")));
 }
 
 void TestDetectionFlow::clearRemovesOnlyUserEntries_data()
@@ -287,6 +326,7 @@ void TestDetectionFlow::clearRemovesOnlyUserEntries()
     runDetection(flow);
     if (QTest::currentTestFailed())
         return;
+    flow.add();
 
     // Cleared user entries are hot pixels still, so the run brings them back.
     const QSet<QPoint> unlisted = unlistedHotPixels(colourCamera);
@@ -375,6 +415,7 @@ void TestDetectionFlow::ignoredPositionIsAddedAgain()
     runDetection(flow);
     if (QTest::currentTestFailed())
         return;
+    flow.add();
 
     const QSet<QPoint> eeprom = cameraList(KivoSimReadEeprom, colourCamera);
     const QList<Entry> added = listEntries(flow.driver).mid(before.size());
@@ -395,6 +436,7 @@ void TestDetectionFlow::secondRunStartsFromNothing()
     runDetection(flow);
     if (QTest::currentTestFailed())
         return;
+    flow.add();
     const int entries = listEntries(flow.driver).size();
     QVERIFY(flow.count->text() != QStringLiteral("Hot pixel detected: 0"));
 
@@ -405,6 +447,7 @@ void TestDetectionFlow::secondRunStartsFromNothing()
     runDetection(flow);
     if (QTest::currentTestFailed())
         return;
+    flow.add();
     QCOMPARE(listEntries(flow.driver).size(), entries);
     QCOMPARE(flow.count->text(), QStringLiteral("Hot pixel detected: 0"));
 }
@@ -466,6 +509,25 @@ void TestDetectionFlow::closedDialogIsDeleted()
     emit flow.driver.display()->positionClicked(QPoint(600, 700));
     flow.driver.action(QStringLiteral("&Add hot pixel"))->trigger();
     QCOMPARE(flow.count->text(), QStringLiteral("Hot pixel detected: 1"));
+}
+
+void TestDetectionFlow::unplugWhileCollectingEndsRun()
+{
+    Flow flow(colourCamera);
+    flow.start();
+    QVERIFY(flow.deliver());
+    QTRY_COMPARE(flow.progress->value(), 10);
+
+    QVERIFY(KivoSimSetPlugged(flow.serial.constData(), 0) == 0);
+    QTRY_VERIFY(flow.idle());
+    QCOMPARE(flow.progress->value(), 0);
+    QVERIFY(flow.error->text().contains(QStringLiteral("camera was disconnected")));
+    QVERIFY(flow.error->wordWrap());
+
+    // Escape closes the idle dialog, and nothing modal is left over the window.
+    QTest::keyClick(flow.dialog, Qt::Key_Escape);
+    QTRY_VERIFY(flow.dialog.isNull());
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 QTEST_MAIN(TestDetectionFlow)

@@ -1,6 +1,8 @@
 #include "detectiondialogue.h"
+#include "deviationhistogram.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -96,8 +98,9 @@ private slots:
     void endOfRun();
     void countsAddedPixels();
     void errorShowsDashAsCount();
-    void keysDoNothing_data();
-    void keysDoNothing();
+    void keys_data();
+    void keys();
+    void evidenceFollowsThreshold();
     void closeButtonClosesIdleDialog();
     void secondRunStartsAfresh();
 };
@@ -110,25 +113,33 @@ void TestDetectionDialogue::layoutAndTexts()
     QCOMPARE(d.dialog->windowFlags(), idleFlags);
     QCOMPARE(d.dialog->windowModality(), Qt::WindowModal);
 
-    // Top to bottom: warning, preferences, detection, buttons.
+    // Top to bottom: instruction, preferences, detection, evidence, buttons.
     QLayout* layout = d.dialog->layout();
-    QCOMPARE(layout->count(), 4);
-    const auto* warning = qobject_cast<QLabel*>(layout->itemAt(0)->widget());
-    QVERIFY(warning);
-    QCOMPARE(warning->text(), QStringLiteral("Cover the sensor completely during capturing!\n"));
+    QCOMPARE(layout->count(), 5);
+    const auto* instruction = qobject_cast<QLabel*>(layout->itemAt(0)->widget());
+    QVERIFY(instruction);
+    QCOMPARE(instruction->text(),
+             QStringLiteral("Cover the sensor completely during capturing!\n"));
     QCOMPARE(layout->itemAt(1)->widget(), d.group(QStringLiteral("Preferences")));
     QCOMPARE(layout->itemAt(2)->widget(), d.group(QStringLiteral("Detection")));
-    QCOMPARE(layout->itemAt(3)->widget(), d.buttons);
+    QCOMPARE(layout->itemAt(3)->widget(), d.group(QStringLiteral("Evidence")));
+    QCOMPARE(layout->itemAt(4)->widget(), d.buttons);
+
+    // The other mode says what the sensor must see instead.
+    auto* mode = d.group(QStringLiteral("Preferences"))->findChild<QComboBox*>();
+    mode->setCurrentIndex(1);
+    QCOMPARE(d.dialog->mode(), CaptureRecord::Mode::DeadPixels);
+    QVERIFY(instruction->text().startsWith(QStringLiteral("Light the sensor evenly")));
 
     QGroupBox* preferences = d.group(QStringLiteral("Preferences"));
     QVERIFY(preferences->isAncestorOf(d.spin));
     QVERIFY(preferences->isAncestorOf(d.slider));
     QVERIFY(preferences->isAncestorOf(d.clear));
     const QList<QLabel*> preferenceLabels = preferences->findChildren<QLabel*>();
-    QCOMPARE(preferenceLabels.size(), 1);
-    QCOMPARE(preferenceLabels.first()->text(), QStringLiteral("Threshold"));
+    QCOMPARE(preferenceLabels.size(), 2);
+    QCOMPARE(preferenceLabels.last()->text(), QStringLiteral("Threshold"));
     // Label, slider and spin box side by side above the check box.
-    const QRect label = preferenceLabels.first()->geometry();
+    const QRect label = preferenceLabels.last()->geometry();
     QVERIFY(label.top() < d.slider->geometry().bottom());
     QVERIFY(d.slider->geometry().top() < label.bottom());
     QVERIFY(label.x() < d.slider->x());
@@ -143,6 +154,7 @@ void TestDetectionDialogue::layoutAndTexts()
     QVERIFY(d.status->text().isEmpty());
     QCOMPARE(d.count->text(), QStringLiteral("Hot pixel detected: 0"));
     QVERIFY(d.error->text().isEmpty());
+    QVERIFY(d.error->wordWrap());
 
     QCOMPARE(d.buttons->buttons().size(), 2);
     QCOMPARE(d.start()->text(), QStringLiteral("Start"));
@@ -270,21 +282,28 @@ void TestDetectionDialogue::errorShowsDashAsCount()
     QCOMPARE(d.count->text(), QStringLiteral("Hot pixel detected: -"));
 }
 
-void TestDetectionDialogue::keysDoNothing_data()
+void TestDetectionDialogue::keys_data()
 {
     QTest::addColumn<bool>("detecting");
     QTest::addColumn<int>("key");
 
-    QTest::newRow("escape idle") << false << int(Qt::Key_Escape);
+    QTest::newRow("escape idle closes") << false << int(Qt::Key_Escape);
     QTest::newRow("escape detecting") << true << int(Qt::Key_Escape);
     QTest::newRow("enter idle") << false << int(Qt::Key_Return);
     QTest::newRow("keypad enter idle") << false << int(Qt::Key_Enter);
 }
 
-void TestDetectionDialogue::keysDoNothing()
+void TestDetectionDialogue::keys()
 {
     QFETCH(bool, detecting);
     QFETCH(int, key);
+
+    if (!detecting && key == Qt::Key_Escape) {
+        OpenDialog d;
+        QTest::keyClick(d.spin, Qt::Key_Escape);
+        QVERIFY(!d.dialog->isVisible());
+        return;
+    }
 
     OpenDialog d;
     if (detecting)
@@ -300,6 +319,46 @@ void TestDetectionDialogue::keysDoNothing()
     QVERIFY(started.isEmpty());
     QVERIFY(rejected.isEmpty());
     QVERIFY(detecting ? d.looksDetecting() : d.looksIdle());
+}
+
+void TestDetectionDialogue::evidenceFollowsThreshold()
+{
+    OpenDialog d;
+    QSignalSpy changed(d.dialog, &DetectionDialogue::thresholdChanged);
+    QSignalSpy add(d.dialog, &DetectionDialogue::addRequested);
+    auto* addButton = d.group(QStringLiteral("Evidence"))->findChild<QPushButton*>();
+    QCOMPARE(addButton->text(), QStringLiteral("Add"));
+    d.spin->setValue(50);
+    QVERIFY(changed.isEmpty());
+    QVERIFY(!addButton->isEnabled());
+
+    const DeviationHistogram histogram({4, 4}, 5, {});
+    CaptureRecord record;
+    record.exposureMs = 12.5;
+    record.gain = 3;
+    record.frames = 10;
+    d.dialog->showEvidence(&histogram, record);
+    d.dialog->showCandidateCount(7, 2);
+    const QList<QLabel*> labels = d.group(QStringLiteral("Evidence"))->findChildren<QLabel*>();
+    QStringList texts;
+    for (const QLabel* label : labels)
+        texts << label->text();
+    QVERIFY(texts.contains(
+        QStringLiteral("Hot pixels, sensor covered: 10 frames at exposure 12.50 ms, gain 3")));
+    QVERIFY(texts.contains(QStringLiteral("7 pixels above threshold, 2 of them new")));
+
+    d.slider->setValue(60);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.first().first().toInt(), 60);
+    QTest::mouseClick(addButton, Qt::LeftButton);
+    QCOMPARE(add.size(), 1);
+    QCOMPARE(add.first().first().toInt(), 60);
+
+    // A new run takes the evidence away until the window shows the next.
+    d.pressStart();
+    QVERIFY(!addButton->isEnabled());
+    d.spin->setValue(70);
+    QCOMPARE(changed.size(), 1);
 }
 
 void TestDetectionDialogue::closeButtonClosesIdleDialog()

@@ -1,4 +1,6 @@
 #include "badpixellistmodel.h"
+#include "deadpixeldetector.h"
+#include "detectionevidence.h"
 #include "hotpixeldetector.h"
 #include "testutils.h"
 
@@ -9,8 +11,12 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <typeinfo>
+
+Q_DECLARE_METATYPE(CaptureRecord::Mode)
 
 namespace {
 
@@ -128,6 +134,23 @@ QVector<QImage> randomFrames(QRandomGenerator& random, int width, int height, in
         frames << frameOf(width, height, values);
     }
     return frames;
+}
+
+// Two frames of a level with pixels planted 1, 2, 3 ... grey levels beyond it on the mode's side,
+// one per pixel from the top left, and a little noise that the averaging floors away.
+QVector<QImage> plantedFrames(int width, int height, CaptureRecord::Mode mode)
+{
+    const bool hot = mode == CaptureRecord::Mode::HotPixels;
+    const int level = hot ? 12 : 243;
+    QVector<int> first;
+    QVector<int> second;
+    for (int p = 0; p < width * height; ++p) {
+        const int strength = std::min(p + 1, 230);
+        const int value = p < 240 ? (hot ? level + strength : level - strength) : level;
+        first << value;
+        second << std::clamp(value + (p % 3 == 0 ? 1 : 0), 0, 255);
+    }
+    return {frameOf(width, height, first), frameOf(width, height, second)};
 }
 
 QList<Badpixel> randomEntries(QRandomGenerator& random, int width, int height)
@@ -291,6 +314,89 @@ private slots:
         const Outcome outcome = detect(initial, mono, {frameOf(4, 4, values)}, 20);
         QCOMPARE(outcome.entries, listed("0,0,0 1,1,1 2,2,2 2,2,1 3,3,1"));
         QCOMPARE(outcome.added, 2);
+    }
+
+    // Mean 175 (700 / 4), so 135 is the limit: 134 is dim, 135 is not.
+    void dimPixels_data()
+    {
+        QTest::addColumn<int>("colorMode");
+        QTest::addColumn<QImage>("frame");
+        QTest::addColumn<QStringList>("entries");
+
+        QTest::newRow("monochrome, one grey level below the limit")
+            << mono << frameOf(2, 2, {200, 200, 200, 100}) << listed("1,1,1");
+        // Plane 1 (even column, odd row) holds 200, 200, 200, 100 (limit 135); plane 2 holds 150,
+        // 150, 150, 111 (mean 140, limit 100), so its 111 is not dim, though below plane 1's limit.
+        QTest::newRow("raw Bayer, each against its own plane")
+            << bayer
+            << frameOf(4, 4, {9, 150, 9, 150, 200, 9, 200, 9, 9, 150, 9, 111, 200, 9, 100, 9})
+            << listed("2,3,1");
+    }
+
+    void dimPixels()
+    {
+        QFETCH(int, colorMode);
+        QFETCH(QImage, frame);
+        QFETCH(QStringList, entries);
+
+        const QVector<QImage> frames{frame};
+        BadpixelListModel list;
+        DeadpixelDetector detector(40);
+        QSignalSpy finished(&detector, &BadpixelDetector::detectionFinished);
+        detector.setSource(colorMode, &frames);
+        detector.findHotpixels(&list);
+        QCOMPARE(describe(list), entries);
+        QCOMPARE(finished.count(), 1);
+    }
+
+    // What the evidence of one run counts and adds for each threshold is what a full detection at
+    // that threshold adds, on a list holding some of the planted pixels already.
+    void evidenceMatchesDetection_data()
+    {
+        QTest::addColumn<int>("colorMode");
+        QTest::addColumn<CaptureRecord::Mode>("mode");
+
+        QTest::newRow("hot, monochrome") << mono << CaptureRecord::Mode::HotPixels;
+        QTest::newRow("hot, raw Bayer") << bayer << CaptureRecord::Mode::HotPixels;
+        QTest::newRow("dim, monochrome") << mono << CaptureRecord::Mode::DeadPixels;
+        QTest::newRow("dim, raw Bayer") << bayer << CaptureRecord::Mode::DeadPixels;
+    }
+
+    void evidenceMatchesDetection()
+    {
+        QFETCH(int, colorMode);
+        QFETCH(CaptureRecord::Mode, mode);
+
+        const QVector<QImage> frames = plantedFrames(31, 17, mode);
+        // Planted pixels 100, 150 and 200 levels away are listed as factory, user and ignored
+        // entries; a duplicate of the factory one must be refused once only.
+        const QList<Badpixel> initial{
+            {3, 3, Factory}, {18, 4, User}, {2, 6, Ignore}, {3, 3, User}, {30, 16, Factory}};
+        CaptureRecord record;
+        record.mode = mode;
+        DetectionEvidence evidence(colorMode, frames, record);
+        for (uint32_t threshold = 5; threshold <= 255; ++threshold) {
+            BadpixelListModel detected;
+            fill(detected, initial);
+            QSignalSpy added(&detected, &BadpixelListModel::pixelAdded);
+            const std::unique_ptr<BadpixelDetector> detector =
+                DetectionEvidence::detectorFor(mode, threshold);
+            detector->setSource(colorMode, &frames);
+            detector->findHotpixels(&detected);
+            BadpixelListModel onEmpty;
+            detector->findHotpixels(&onEmpty);
+
+            BadpixelListModel previewed;
+            fill(previewed, initial);
+            evidence.setListed(previewed.badpixelList());
+            const DetectionEvidence::CandidateCount count = evidence.count(int(threshold));
+            evidence.addCandidates(previewed, int(threshold));
+
+            const QByteArray where = QByteArray("threshold ") + QByteArray::number(threshold);
+            QVERIFY2(count.above == uint64_t(onEmpty.rowCount()), where.constData());
+            QVERIFY2(count.fresh == uint64_t(added.count()), where.constData());
+            QVERIFY2(describe(previewed) == describe(detected), where.constData());
+        }
     }
 
     void failures_data()

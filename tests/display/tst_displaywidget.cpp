@@ -61,6 +61,7 @@ struct Drawing
     QPoint magnifier{-1, -1};
     int selectedRow = -1;
     bool highlight = true;
+    QVector<QPoint> candidates{};
 };
 
 // A left click at labelPosition that maps to position in the frame, where
@@ -291,6 +292,8 @@ private slots:
         row("no crosshair at 1:2", {{}, {}, 0.5, {30, 10}});
         row("no crosshair in fit mode", {{}, {}, 0, {30, 10}});
         row("highlight off at 1:2", {{{10, 10, Factory}}, {}, 0.5, {20, 20}, 0, false});
+        row("candidates magenta, highlight off",
+            {{}, marker({20, 20}, Qt::magenta), 1, {-1, -1}, -1, false, {{20, 20}}});
     }
 
     void drawing()
@@ -302,6 +305,7 @@ private slots:
         display->setHighlight(drawing.highlight);
         display->setScale(drawing.scale);
         display->updateMagnifierPosition(drawing.magnifier);
+        display->setCandidates(drawing.candidates);
 
         setBlackFrame();
 
