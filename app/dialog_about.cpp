@@ -23,8 +23,7 @@ Dialog_About::Dialog_About(QWidget* parent)
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(new QLabel(programName, this));
-    texts->addWidget(
-        new QLabel(QStringLiteral("Version: %1").arg(QLatin1String(SPECKWRIGHT_VERSION)), this));
+    texts->addWidget(new QLabel(tr("Version: %1").arg(QLatin1String(SPECKWRIGHT_VERSION)), this));
     texts->addWidget(new QLabel(QStringLiteral("Copyright (c) 2025-2026 Talvane"), this));
     texts->addWidget(new QLabel(QStringLiteral("Talvane"), this));
     aboutQtLabel->setText(tr("About Qt"));
@@ -36,7 +35,7 @@ Dialog_About::Dialog_About(QWidget* parent)
 
     connect(aboutQtLabel, &QClickableLabel::clicked, this, &Dialog_About::onActivateAboutQt);
 
-    setWindowTitle(QStringLiteral("About %1").arg(programName));
+    setWindowTitle(tr("About %1").arg(programName));
     setFixedSize(sizeHint());
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 }

@@ -97,11 +97,10 @@ void fitWidthTo(QLabel* label, const QString& longestText)
     label->setMinimumWidth(label->fontMetrics().horizontalAdvance(longestText) + 2 * margin);
 }
 
-QDockWidget* replaceDock(QDockWidget* old, const QString& title, const QString& objectName,
-                         QWidget* parent)
+QDockWidget* replaceDock(QDockWidget* old, const QString& objectName, QWidget* parent)
 {
     delete old;
-    auto* dock = new QDockWidget(title, parent);
+    auto* dock = new QDockWidget(parent);
     dock->setObjectName(objectName);
     return dock;
 }
@@ -144,7 +143,6 @@ MainWindow::MainWindow(QWidget* parent)
     , modalRunner(std::make_unique<ModalRunner>())
 {
     ui->setupUi(this);
-    setWindowTitle(tr("Kivo Speckwright"));
     setWindowIcon(QIcon(QStringLiteral(":/res/main.ico")));
     ui->centralWidget->layout()->setContentsMargins(0, 0, 0, 0);
 
@@ -155,6 +153,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createActions();
     createMenus();
+    retranslateUi();
     createConnections();
     const bool firstStart = !QSettings(QStringLiteral("Talvane"), QStringLiteral("Kivo"))
                                  .contains(QStringLiteral("Speckwright/mainWindow/state"));
@@ -194,44 +193,46 @@ void MainWindow::createActions()
 {
     ui->mainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
 
-    auto action = [this](const QString& text, const char* icon, bool enabled) {
-        auto* created = icon ? new QAction(QIcon(QString::fromLatin1(icon)), text, this)
-                             : new QAction(text, this);
+    // The texts are set by retranslateUi.
+    auto action = [this](const char* icon, bool enabled) {
+        auto* created = new QAction(this);
+        if (icon)
+            created->setIcon(QIcon(QString::fromLatin1(icon)));
         created->setEnabled(enabled);
         return created;
     };
-    auto checkable = [&action](const QString& text, const char* icon, bool checked) {
-        QAction* created = action(text, icon, true);
+    auto checkable = [&action](const char* icon, bool checked) {
+        QAction* created = action(icon, true);
         created->setCheckable(true);
         created->setChecked(checked);
         return created;
     };
 
-    openCameraAction = action(tr("&Open camera"), ":/res/openplay.png", false);
-    closeCameraAction = action(tr("&Close camera"), ":/res/camclose.png", false);
-    saveListAction = action(tr("&Save hot pixel list"), ":/res/writeList.png", false);
-    loadListAction = action(tr("&Load hot pixel list"), ":/res/openList.png", false);
-    highlightAction = checkable(tr("&Highlight"), ":/res/highlight.png", true);
-    writeAction = action(tr("&Write hot pixel"), ":/res/writeBadpixel.png", false);
-    correctionAction = checkable(tr("Hot pixel correction"), ":/res/badpixelCorrection.png", false);
+    openCameraAction = action(":/res/openplay.png", false);
+    closeCameraAction = action(":/res/camclose.png", false);
+    saveListAction = action(":/res/writeList.png", false);
+    loadListAction = action(":/res/openList.png", false);
+    highlightAction = checkable(":/res/highlight.png", true);
+    writeAction = action(":/res/writeBadpixel.png", false);
+    correctionAction = checkable(":/res/badpixelCorrection.png", false);
     correctionAction->setEnabled(false);
-    addBadpixelAction = action(tr("&Add hot pixel"), ":/res/addBadpixel.png", false);
+    addBadpixelAction = action(":/res/addBadpixel.png", false);
     addBadpixelAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_A));
-    deleteBadpixelAction = action(tr("&Delete hot pixel"), ":/res/deleteBadpixel.png", false);
+    deleteBadpixelAction = action(":/res/deleteBadpixel.png", false);
     deleteBadpixelAction->setShortcut(QKeySequence(Qt::Key_Delete));
-    clearUserAction = action(tr("Clear user hot pixel"), nullptr, true);
-    detectAction = action(tr("Detec&t hot pixel"), ":/res/detectBadpixel.png", false);
-    zoom1to1Action = checkable(tr("1:1"), nullptr, true);
-    zoom2to1Action = checkable(tr("2:1"), nullptr, false);
-    zoom4to1Action = checkable(tr("4:1"), nullptr, false);
-    zoom1to2Action = checkable(tr("1:2"), nullptr, false);
-    zoom1to4Action = checkable(tr("1:4"), nullptr, false);
-    zoomFitAction = checkable(tr("To fit"), nullptr, false);
+    clearUserAction = action(nullptr, true);
+    detectAction = action(":/res/detectBadpixel.png", false);
+    zoom1to1Action = checkable(nullptr, true);
+    zoom2to1Action = checkable(nullptr, false);
+    zoom4to1Action = checkable(nullptr, false);
+    zoom1to2Action = checkable(nullptr, false);
+    zoom1to4Action = checkable(nullptr, false);
+    zoomFitAction = checkable(nullptr, false);
     zoomFitAction->setVisible(false);
     zoomFitAction->setEnabled(false);
-    zoomAction = action(zoom1to1Action->text(), ":/res/zoom.png", false);
-    usageAction = action(tr("&Usage"), ":/res/help.png", true);
-    aboutAction = action(tr("&About..."), ":/res/information.png", true);
+    zoomAction = action(":/res/zoom.png", false);
+    usageAction = action(":/res/help.png", true);
+    aboutAction = action(":/res/information.png", true);
 
     zoomMenu = new QMenu(this);
     zoomMenu->addActions({zoom1to4Action, zoom1to2Action, zoom1to1Action, zoom2to1Action,
@@ -242,9 +243,9 @@ void MainWindow::createActions()
         ui->display->viewport(), this);
     zoomStepper->setEnabled(false);
 
-    undoAction = action(tr("&Undo"), nullptr, false);
+    undoAction = action(nullptr, false);
     undoAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Z));
-    redoAction = action(tr("&Redo"), nullptr, false);
+    redoAction = action(nullptr, false);
     redoAction->setShortcut(QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z));
 
     statusTimer = new QTimer(this);
@@ -264,14 +265,6 @@ void MainWindow::createMenus()
     toolBar->addSeparator();
     toolBar->addActions(
         {correctionAction, detectAction, writeAction, addBadpixelAction, deleteBadpixelAction});
-    // Captions on two lines, so that every command fits beside the others.
-    openCameraAction->setIconText(tr("Open\ncamera"));
-    closeCameraAction->setIconText(tr("Close\ncamera"));
-    correctionAction->setIconText(tr("Hot pixel\ncorrection"));
-    detectAction->setIconText(tr("Detect\nhot pixel"));
-    writeAction->setIconText(tr("Write\nhot pixel"));
-    addBadpixelAction->setIconText(tr("Add\nhot pixel"));
-    deleteBadpixelAction->setIconText(tr("Delete\nhot pixel"));
     toolBar->addSeparator();
     toolBar->addAction(highlightAction);
     toolBar->addAction(zoomAction);
@@ -298,12 +291,12 @@ void MainWindow::createMenus()
          {userCountLabel, factoryCountLabel, xLabel, yLabel, framesLabel, failedLabel, fpsLabel})
         ui->statusBar->addPermanentWidget(label, 0);
 
-    fileMenu = new QMenu(tr("&File"), ui->menuBar);
-    exportListAction = new QAction(QIcon(QStringLiteral(":/res/exportList.png")),
-                                   tr("&Export hot pixel list"), fileMenu);
-    importListAction = new QAction(QIcon(QStringLiteral(":/res/importList.png")),
-                                   tr("&Import hot pixel list"), fileMenu);
-    exitAction = new QAction(QIcon(QStringLiteral(":/res/exit.png")), tr("E&xit"), fileMenu);
+    fileMenu = new QMenu(ui->menuBar);
+    exportListAction =
+        new QAction(QIcon(QStringLiteral(":/res/exportList.png")), QString(), fileMenu);
+    importListAction =
+        new QAction(QIcon(QStringLiteral(":/res/importList.png")), QString(), fileMenu);
+    exitAction = new QAction(QIcon(QStringLiteral(":/res/exit.png")), QString(), fileMenu);
     connect(exportListAction, &QAction::triggered, this, &MainWindow::exportBadpixelList);
     connect(importListAction, &QAction::triggered, this, &MainWindow::importBadpixelList);
     connect(exitAction, &QAction::triggered, this, &MainWindow::close);
@@ -312,37 +305,36 @@ void MainWindow::createMenus()
     fileMenu->addActions({saveListAction, loadListAction});
     fileMenu->addSeparator();
     fileMenu->addActions({exportListAction, importListAction});
-    recentMenu = fileMenu->addMenu(tr("&Recent hot pixel lists"));
+    recentMenu = fileMenu->addMenu(QString());
     recentFiles = new RecentListFiles(recentMenu, this);
     fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
 
-    editMenu = new QMenu(tr("&Edit"), ui->menuBar);
+    editMenu = new QMenu(ui->menuBar);
     editMenu->addActions({undoAction, redoAction});
 
-    viewMenu = new QMenu(tr("&View"), ui->menuBar);
+    viewMenu = new QMenu(ui->menuBar);
     connect(viewMenu, &QMenu::aboutToShow, this, &MainWindow::onMenuShow);
-    auto viewAction = [this](const char* icon, const QString& text, void (MainWindow::*slot)()) {
-        auto* created = new QAction(QIcon(QString::fromLatin1(icon)), text, viewMenu);
+    auto viewAction = [this](const char* icon, void (MainWindow::*slot)()) {
+        auto* created = new QAction(QIcon(QString::fromLatin1(icon)), QString(), viewMenu);
         created->setCheckable(true);
         connect(created, &QAction::triggered, this, slot);
         viewMenu->addAction(created);
         return created;
     };
-    showCameraListAction = viewAction(":/res/cameraList.png", tr("Camera list"),
-                                      &MainWindow::onShowHideCameraListDock);
-    showBadpixelListAction = viewAction(":/res/badpixelList.png", tr("Hot pixel list"),
-                                        &MainWindow::onShowHideBadpixelListDock);
-    showMagnifierAction =
-        viewAction(":/res/window_view.png", tr("Magnifier"), &MainWindow::onShowHideMagnifierDock);
-    showCameraPropertiesAction = viewAction(":/res/cameraproperties.png", tr("Camera properties"),
-                                            &MainWindow::onShowHideCameraSliderDock);
+    showCameraListAction =
+        viewAction(":/res/cameraList.png", &MainWindow::onShowHideCameraListDock);
+    showBadpixelListAction =
+        viewAction(":/res/badpixelList.png", &MainWindow::onShowHideBadpixelListDock);
+    showMagnifierAction = viewAction(":/res/window_view.png", &MainWindow::onShowHideMagnifierDock);
+    showCameraPropertiesAction =
+        viewAction(":/res/cameraproperties.png", &MainWindow::onShowHideCameraSliderDock);
     viewMenu->addSeparator();
     viewMenu->addAction(highlightAction);
     viewMenu->addSeparator();
     viewMenu->addActions({zoomStepper->zoomInAction, zoomStepper->zoomOutAction});
 
-    helpMenu = new QMenu(tr("&Help"), ui->menuBar);
+    helpMenu = new QMenu(ui->menuBar);
     helpMenu->addAction(usageAction);
     helpMenu->addSeparator();
     helpMenu->addAction(aboutAction);
@@ -446,7 +438,78 @@ void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::LanguageChange)
-        ui->retranslateUi(this);
+        retranslateUi();
+}
+
+// Sets every text of the window in the current language: at construction and
+// again whenever the application's translator changes.
+void MainWindow::retranslateUi()
+{
+    ui->retranslateUi(this);
+    updateWindowTitle();
+
+    openCameraAction->setText(tr("&Open camera"));
+    closeCameraAction->setText(tr("&Close camera"));
+    saveListAction->setText(tr("&Save hot pixel list"));
+    loadListAction->setText(tr("&Load hot pixel list"));
+    highlightAction->setText(tr("&Highlight"));
+    writeAction->setText(tr("&Write hot pixel"));
+    correctionAction->setText(tr("Hot pixel correction"));
+    addBadpixelAction->setText(tr("&Add hot pixel"));
+    deleteBadpixelAction->setText(tr("&Delete hot pixel"));
+    clearUserAction->setText(tr("Clear user hot pixel"));
+    detectAction->setText(tr("Detec&t hot pixel"));
+    zoom1to1Action->setText(tr("1:1"));
+    zoom2to1Action->setText(tr("2:1"));
+    zoom4to1Action->setText(tr("4:1"));
+    zoom1to2Action->setText(tr("1:2"));
+    zoom1to4Action->setText(tr("1:4"));
+    zoomFitAction->setText(tr("To fit"));
+    for (const QAction* zoom : zoomMenu->actions()) {
+        if (zoom->isChecked())
+            zoomAction->setText(zoom->text());
+    }
+    usageAction->setText(tr("&Usage"));
+    aboutAction->setText(tr("&About..."));
+    exportListAction->setText(tr("&Export hot pixel list"));
+    importListAction->setText(tr("&Import hot pixel list"));
+    exitAction->setText(tr("E&xit"));
+    undoAction->setText(tr("&Undo"));
+    redoAction->setText(tr("&Redo"));
+    zoomStepper->retranslate();
+    // Captions on two lines, so that every command fits beside the others.
+    openCameraAction->setIconText(tr("Open\ncamera"));
+    closeCameraAction->setIconText(tr("Close\ncamera"));
+    correctionAction->setIconText(tr("Hot pixel\ncorrection"));
+    detectAction->setIconText(tr("Detect\nhot pixel"));
+    writeAction->setIconText(tr("Write\nhot pixel"));
+    addBadpixelAction->setIconText(tr("Add\nhot pixel"));
+    deleteBadpixelAction->setIconText(tr("Delete\nhot pixel"));
+
+    fileMenu->setTitle(tr("&File"));
+    recentMenu->setTitle(tr("&Recent hot pixel lists"));
+    editMenu->setTitle(tr("&Edit"));
+    viewMenu->setTitle(tr("&View"));
+    helpMenu->setTitle(tr("&Help"));
+    struct DockTexts
+    {
+        QDockWidget* dock;
+        QAction* viewAction;
+        QString title;
+    };
+    for (const DockTexts& texts :
+         {DockTexts{cameraListDock, showCameraListAction, tr("Camera list")},
+          DockTexts{badpixelListDock, showBadpixelListAction, tr("Hot pixel list")},
+          DockTexts{magnifierDock, showMagnifierAction, tr("Magnifier")},
+          DockTexts{cameraSliderDock, showCameraPropertiesAction, tr("Camera properties")}}) {
+        texts.dock->setWindowTitle(texts.title);
+        texts.viewAction->setText(texts.title);
+    }
+
+    if (camera.isOpen()) {
+        updateStatus();
+        updateStatusPosition(magnifierPosition);
+    }
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
@@ -461,8 +524,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::createCameraListDock()
 {
-    cameraListDock =
-        replaceDock(cameraListDock, tr("Camera list"), QStringLiteral("CameraListDock"), this);
+    cameraListDock = replaceDock(cameraListDock, QStringLiteral("CameraListDock"), this);
     cameraListDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     cameraListView = new QTableView(cameraListDock);
     cameraListView->setModel(&cameraListModel);
@@ -486,8 +548,7 @@ void MainWindow::createCameraListDock()
 
 void MainWindow::createBadpixelListDock()
 {
-    badpixelListDock = replaceDock(badpixelListDock, tr("Hot pixel list"),
-                                   QStringLiteral("BadpixelListDock"), this);
+    badpixelListDock = replaceDock(badpixelListDock, QStringLiteral("BadpixelListDock"), this);
     badpixelListDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     badpixelListView = new QTableView(badpixelListDock);
     badpixelListView->setModel(&badpixelListModel);
@@ -505,8 +566,7 @@ void MainWindow::createBadpixelListDock()
 
 void MainWindow::createMagnifierDock()
 {
-    magnifierDock =
-        replaceDock(magnifierDock, tr("Magnifier"), QStringLiteral("MagnifierDock"), this);
+    magnifierDock = replaceDock(magnifierDock, QStringLiteral("MagnifierDock"), this);
     magnifierDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     magnifierControl = new MagnifierControl(magnifierDock);
     magnifierDock->setWidget(magnifierControl);
@@ -521,8 +581,7 @@ void MainWindow::createMagnifierDock()
 
 void MainWindow::createCameraSliderDock()
 {
-    cameraSliderDock = replaceDock(cameraSliderDock, tr("Camera properties"),
-                                   QStringLiteral("CameraSliderDock"), nullptr);
+    cameraSliderDock = replaceDock(cameraSliderDock, QStringLiteral("CameraSliderDock"), nullptr);
     auto* block = new ParameterBlockWidget(cameraSliderDock);
     cameraSliderDock->setWidget(block);
 
@@ -629,13 +688,13 @@ void MainWindow::onSelectCameraRow(int row)
 
 void MainWindow::onCameraOpened(Camera*)
 {
-    setWindowTitle(tr("Kivo Speckwright - %1").arg(camera.serialNumber()));
+    updateWindowTitle();
     emit cameraOpened(true);
 }
 
 void MainWindow::onCameraClosed()
 {
-    setWindowTitle(tr("Kivo Speckwright"));
+    updateWindowTitle();
     history.reset();
     emit cameraOpened(false);
 }
@@ -707,9 +766,9 @@ void MainWindow::closeCamera()
         magnifierControl->valueLabel->clear();
     }
     setMagnifierPosition(QPoint(0, 0));
-    framesLabel->setText(QStringLiteral("Frames: 0"));
-    failedLabel->setText(QStringLiteral("Failed: 0"));
-    fpsLabel->setText(QStringLiteral("FPS: 0"));
+    framesLabel->setText(tr("Frames: %1").arg(0));
+    failedLabel->setText(tr("Failed: %1").arg(0));
+    fpsLabel->setText(tr("FPS: ") + QLatin1Char('0'));
     updateListCounts();
 }
 
@@ -724,6 +783,12 @@ void MainWindow::keepImportedEntries(const QList<Badpixel>& imported)
                "them in the camera.",
                nullptr, kept),
             successDuration);
+}
+
+void MainWindow::updateWindowTitle()
+{
+    setWindowTitle(camera.isOpen() ? tr("Kivo Speckwright - %1").arg(camera.serialNumber())
+                                   : tr("Kivo Speckwright"));
 }
 
 void MainWindow::onCameraDisconnect()
@@ -755,10 +820,9 @@ void MainWindow::newImage(QImage& image)
 void MainWindow::updateStatus()
 {
     updateListCounts();
-    framesLabel->setText(QStringLiteral("Frames: %1").arg(camera.frameCount()));
-    failedLabel->setText(QStringLiteral("Failed: %1").arg(camera.failCount()));
-    fpsLabel->setText(QStringLiteral("FPS: ") +
-                      QString::number(camera.measuredFramerate(), 'f', 2));
+    framesLabel->setText(tr("Frames: %1").arg(camera.frameCount()));
+    failedLabel->setText(tr("Failed: %1").arg(camera.failCount()));
+    fpsLabel->setText(tr("FPS: ") + QString::number(camera.measuredFramerate(), 'f', 2));
 }
 
 void MainWindow::updateListCounts()
@@ -766,8 +830,10 @@ void MainWindow::updateListCounts()
     const QList<Badpixel> entries = badpixelListModel.badpixelList();
     const auto users = std::count_if(entries.cbegin(), entries.cend(),
                                      [](const Badpixel& entry) { return entry.isUser(); });
-    factoryCountLabel->setText(QStringLiteral("F: %1").arg(entries.size() - users));
-    userCountLabel->setText(QStringLiteral("U: %1").arg(users));
+    //: Number of the list's entries that are not user entries (F for factory)
+    factoryCountLabel->setText(tr("F: %1").arg(entries.size() - users));
+    //: Number of the list's user entries (U for user)
+    userCountLabel->setText(tr("U: %1").arg(users));
 }
 
 void MainWindow::setMagnifierPosition(QPoint position)
@@ -793,8 +859,8 @@ void MainWindow::setMagnifierPosition(QPoint position)
 
 void MainWindow::updateStatusPosition(QPoint position)
 {
-    xLabel->setText(QStringLiteral("x: %1").arg(position.x()));
-    yLabel->setText(QStringLiteral("y: %1").arg(position.y()));
+    xLabel->setText(tr("x: %1").arg(position.x()));
+    yLabel->setText(tr("y: %1").arg(position.y()));
 }
 
 void MainWindow::onZoomChanged(QAction* act)
@@ -1158,7 +1224,7 @@ void MainWindow::detectBadpixel()
         const QString text = errorText(error);
         ui->statusBar->showMessage(text, messageDuration);
         if (detectionDialogue)
-            detectionDialogue->showError(text + QStringLiteral(" Please restart detection."));
+            detectionDialogue->showError(text + QLatin1Char(' ') + tr("Please restart detection."));
     }
     frames.clear();
     emit detectionFinished();

@@ -113,6 +113,7 @@ private:
     void readSettings();
     void writeSettings();
     void retranslateUi();
+    void updateWindowTitle();
     CameraEntry selectedCameraEntry() const;
     // Warns after an open that the camera's user list is not in the list.
     void reportUnreadUserList();

@@ -8,8 +8,8 @@
 
 ZoomStepper::ZoomStepper(QList<QAction*> ratios, QWidget* view, QObject* parent)
     : QObject(parent)
-    , zoomInAction(new QAction(tr("Zoom &in"), parent))
-    , zoomOutAction(new QAction(tr("Zoom &out"), parent))
+    , zoomInAction(new QAction(parent))
+    , zoomOutAction(new QAction(parent))
     , ratios(std::move(ratios))
 {
     zoomInAction->setShortcuts(QKeySequence::ZoomIn);
@@ -17,6 +17,13 @@ ZoomStepper::ZoomStepper(QList<QAction*> ratios, QWidget* view, QObject* parent)
     connect(zoomInAction, &QAction::triggered, this, [this] { step(1); });
     connect(zoomOutAction, &QAction::triggered, this, [this] { step(-1); });
     view->installEventFilter(this);
+    retranslate();
+}
+
+void ZoomStepper::retranslate()
+{
+    zoomInAction->setText(tr("Zoom &in"));
+    zoomOutAction->setText(tr("Zoom &out"));
 }
 
 void ZoomStepper::setEnabled(bool enabled)

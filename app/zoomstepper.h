@@ -22,6 +22,8 @@ public:
     QAction* const zoomOutAction;
 
     void setEnabled(bool enabled);
+    // Sets the actions' texts in the current language.
+    void retranslate();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -78,11 +78,17 @@ private:
     Qt::SortOrder order;
 };
 
+// Translated when shown, so that the header follows a language change.
+const char* const headers[] = {
+    QT_TRANSLATE_NOOP("CameraListModel", "Cam"), QT_TRANSLATE_NOOP("CameraListModel", "Dev"),
+    QT_TRANSLATE_NOOP("CameraListModel", "Model"), QT_TRANSLATE_NOOP("CameraListModel", "SerNo"),
+    QT_TRANSLATE_NOOP("CameraListModel", "Status")};
+constexpr int columns = int(std::size(headers));
+
 } // namespace
 
 CameraListModel::CameraListModel(int interval, QObject* parent)
     : QAbstractTableModel(parent)
-    , headers{tr("Cam"), tr("Dev"), tr("Model"), tr("SerNo"), tr("Status")}
 {
     if (connect(&timer, &QTimer::timeout, this, &CameraListModel::refresh))
         timer.start(interval);
@@ -104,7 +110,7 @@ int CameraListModel::rowCount(const QModelIndex& parent) const
 
 int CameraListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : headers.size();
+    return parent.isValid() ? 0 : columns;
 }
 
 QVariant CameraListModel::data(const QModelIndex& index, int role) const
@@ -133,7 +139,7 @@ QVariant CameraListModel::headerData(int section, Qt::Orientation orientation, i
         return QVariant();
     if (orientation == Qt::Vertical)
         return section;
-    return section >= 0 && section < headers.size() ? QVariant(headers.at(section)) : QVariant();
+    return section >= 0 && section < columns ? QVariant(tr(headers[section])) : QVariant();
 }
 
 QString CameraListModel::statusText(const CameraEntry& entry)

@@ -55,7 +55,6 @@ public slots:
 
 private:
     std::vector<std::unique_ptr<CameraEntry>> rows;
-    QStringList headers;
     QTimer timer;
     QString openSerial;
 };

@@ -21,6 +21,7 @@ namespace {
 
 const char usage[] =
     "usage: kivoctl [--pid N] <command> [arguments]\n"
+    "       kivoctl --help | --version\n"
     "\n"
     "Changes the simulated camera world of a running program. Without --pid the\n"
     "one running program with a control socket is used.\n"
@@ -37,6 +38,11 @@ const char usage[] =
     "  clear-faults                         remove every fault\n"
     "  eeprom <serial>                      print the user hot pixel list in the EEPROM\n"
     "  help                                 print this text\n"
+    "\n"
+    "options:\n"
+    "  --pid N                              talk to the program with process id N\n"
+    "  -h, --help                           print this text\n"
+    "  --version                            print the version\n"
     "\n"
     "Sockets live in $XDG_RUNTIME_DIR/kivo-sim (without XDG_RUNTIME_DIR in\n"
     "/tmp/kivo-sim-<uid>). A program started with KIVO_SIM_NO_CONTROL_SOCKET=1 has none.\n";
@@ -176,6 +182,10 @@ int run(std::vector<std::string> args)
         throw std::runtime_error("no command given; see 'kivoctl help'");
     if (args.front() == "help" || args.front() == "--help" || args.front() == "-h") {
         std::cout << usage;
+        return EXIT_SUCCESS;
+    }
+    if (args.front() == "--version") {
+        std::cout << "kivoctl " KIVOCTL_VERSION "\n";
         return EXIT_SUCCESS;
     }
     // Sockets in a directory that someone else controls could belong to anyone.

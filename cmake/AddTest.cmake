@@ -30,3 +30,19 @@ function(speckwright_add_test name)
     set_tests_properties(${name} PROPERTIES LABELS threads)
   endif()
 endfunction()
+
+# speckwright_add_manpage_test(<target> <page>)
+#
+# Checks that the manual page describes every option that the program's
+# --help lists, and its version.
+function(speckwright_add_manpage_test target page)
+  if(SPECKWRIGHT_SANITIZE STREQUAL "thread")
+    return()
+  endif()
+  add_test(NAME manpage_${target}
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DMANPAGE=${page}
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckManPage.cmake)
+  set_tests_properties(manpage_${target} PROPERTIES
+    ENVIRONMENT "${SPECKWRIGHT_TEST_ENVIRONMENT}"
+    TIMEOUT 60)
+endfunction()

@@ -1,5 +1,6 @@
 #include "parameterblockwidget.h"
 
+#include <QEvent>
 #include <QGridLayout>
 
 ParameterBlockWidget::ParameterBlockWidget(QWidget* parent)
@@ -9,12 +10,24 @@ ParameterBlockWidget::ParameterBlockWidget(QWidget* parent)
     , mastergainWidget(new ParameterWidget(this))
     , grid(new QGridLayout(this))
 {
-    framerateWidget->setText(tr("Framerate"));
-    exposureWidget->setText(tr("Exposure"));
-    mastergainWidget->setText(tr("Mastergain"));
+    retranslateUi();
     placeRow(0, framerateWidget, framerateWidget->spinBox);
     placeRow(1, exposureWidget, exposureWidget->spinBox);
     placeRow(2, mastergainWidget, mastergainWidget->spinBox);
+}
+
+void ParameterBlockWidget::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
+}
+
+void ParameterBlockWidget::retranslateUi()
+{
+    framerateWidget->setText(tr("Framerate"));
+    exposureWidget->setText(tr("Exposure"));
+    mastergainWidget->setText(tr("Mastergain"));
 }
 
 void ParameterBlockWidget::placeRow(int row, BaseParameterWidget* widget, QWidget* spinBox)

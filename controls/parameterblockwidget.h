@@ -20,7 +20,11 @@ public:
     DoubleParameterWidget* const exposureWidget;
     ParameterWidget* const mastergainWidget;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void retranslateUi();
     void placeRow(int row, BaseParameterWidget* widget, QWidget* spinBox);
 
     QGridLayout* const grid;

@@ -23,9 +23,9 @@ const Qt::WindowFlags idleFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowS
 // Without a close button in the title bar while frames are being collected.
 const Qt::WindowFlags detectingFlags = idleFlags | Qt::CustomizeWindowHint;
 
-QString countText(int count)
+QString countText(const QString& count)
 {
-    return QStringLiteral("Hot pixel detected: %1").arg(count);
+    return DetectionDialogue::tr("Hot pixel detected: %1").arg(count);
 }
 
 } // namespace
@@ -38,7 +38,7 @@ DetectionDialogue::DetectionDialogue(QWidget* parent)
     , clearCheckBox(new QCheckBox(tr("Clear old hot pixel list"), this))
     , buttonBox(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Close, this))
     , statusLabel(new QLabel(this))
-    , countLabel(new QLabel(countText(0), this))
+    , countLabel(new QLabel(countText(QStringLiteral("0")), this))
     , errorLabel(new QLabel(this))
     , progressBar(new QProgressBar(this))
     , histogramWidget(new DeviationHistogramWidget(this))
@@ -55,7 +55,7 @@ DetectionDialogue::DetectionDialogue(QWidget* parent)
     threshold.inc = 1;
     threshold.value = 40;
     thresholdWidget->setParam(threshold);
-    buttonBox->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Start"));
+    buttonBox->button(QDialogButtonBox::Ok)->setText(tr("Start"));
     modeComboBox->addItem(tr("Hot pixels (sensor covered)"));
     modeComboBox->addItem(tr("Dead and dim pixels (sensor evenly lit)"));
     planeComboBox->addItems({tr("All Bayer sites"), tr("R (even column, even row)"),
@@ -211,7 +211,7 @@ void DetectionDialogue::detect()
     clearEvidence();
     setDetecting(true);
     statusLabel->setText(tr("Please Wait..."));
-    countLabel->setText(countText(0));
+    countLabel->setText(countText(QStringLiteral("0")));
     errorLabel->clear();
     detectedCount = 0;
     emit startDetect(clearCheckBox->isChecked(), thresholdWidget->spinBox->value());
@@ -242,13 +242,13 @@ void DetectionDialogue::abortDetect()
 void DetectionDialogue::addDetectedPixel(int count)
 {
     detectedCount += count;
-    countLabel->setText(countText(detectedCount));
+    countLabel->setText(countText(QString::number(detectedCount)));
 }
 
 void DetectionDialogue::showError(const QString& text)
 {
     errorLabel->setText(text);
-    countLabel->setText(QStringLiteral("Hot pixel detected: -"));
+    countLabel->setText(countText(QStringLiteral("-")));
 }
 
 void DetectionDialogue::keyPressEvent(QKeyEvent* event)

@@ -1,5 +1,6 @@
 #include "magnifiercontrol.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -10,6 +11,8 @@ MagnifierControl::MagnifierControl(QWidget* parent)
     , zoomSlider(new QSlider(Qt::Horizontal, this))
     , colorLabel(new QLabel(this))
     , valueLabel(new QLabel(this))
+    , colorCaption(new QLabel(this))
+    , valueCaption(new QLabel(this))
 {
     magnifier->setMinimumSize(160, 120);
     zoomSlider->setRange(5, 100);
@@ -20,9 +23,9 @@ MagnifierControl::MagnifierControl(QWidget* parent)
     viewLayout->addWidget(zoomSlider);
 
     auto* infoLayout = new QHBoxLayout;
-    infoLayout->addWidget(new QLabel(tr("Bayer Color:"), this));
+    infoLayout->addWidget(colorCaption);
     infoLayout->addWidget(colorLabel);
-    infoLayout->addWidget(new QLabel(tr("Value: "), this));
+    infoLayout->addWidget(valueCaption);
     infoLayout->addWidget(valueLabel);
 
     auto* outerLayout = new QVBoxLayout(this);
@@ -32,6 +35,20 @@ MagnifierControl::MagnifierControl(QWidget* parent)
     connect(zoomSlider, &QSlider::valueChanged, magnifier, &Magnifier::setZoom);
     connect(magnifier, &Magnifier::pixelInfoChanged, this, &MagnifierControl::setPixelInfo);
 
+    retranslateUi();
+}
+
+void MagnifierControl::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
+}
+
+void MagnifierControl::retranslateUi()
+{
+    colorCaption->setText(tr("Bayer Color:"));
+    valueCaption->setText(tr("Value: "));
     setToolTip(tr("Click to center"));
 }
 

@@ -29,4 +29,11 @@ public slots:
 protected:
     // Turning the wheel anywhere over the control zooms.
     void wheelEvent(QWheelEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void retranslateUi();
+
+    QLabel* const colorCaption;
+    QLabel* const valueCaption;
 };

@@ -1,13 +1,29 @@
 #include "badpixel.h"
 
-QString Badpixel::className() const
+#include <QCoreApplication>
+
+namespace {
+
+const char* nameOf(uint8_t pixelclass)
 {
     switch (pixelclass) {
     case Factory:
-        return QStringLiteral("factory");
+        return QT_TRANSLATE_NOOP("Badpixel", "factory");
     case User:
-        return QStringLiteral("user");
+        return QT_TRANSLATE_NOOP("Badpixel", "user");
     default:
-        return QStringLiteral("ignore");
+        return QT_TRANSLATE_NOOP("Badpixel", "ignore");
     }
+}
+
+} // namespace
+
+QString Badpixel::className() const
+{
+    return QString::fromLatin1(nameOf(pixelclass));
+}
+
+QString Badpixel::displayName() const
+{
+    return QCoreApplication::translate("Badpixel", nameOf(pixelclass));
 }

@@ -21,4 +21,6 @@ struct Badpixel
     // "factory", "user" or "ignore"; untranslated, they are also the values
     // the class column hands to setData.
     QString className() const;
+    // The class name in the user's language, for display only.
+    QString displayName() const;
 };

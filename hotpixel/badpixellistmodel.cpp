@@ -62,11 +62,16 @@ uint32_t handleOf(const Camera* cam)
     return cam ? cam->cameraHandle() : 0;
 }
 
+// Translated when shown, so that the header follows a language change.
+const char* const headers[] = {QT_TRANSLATE_NOOP("BadpixelListModel", "x"),
+                               QT_TRANSLATE_NOOP("BadpixelListModel", "y"),
+                               QT_TRANSLATE_NOOP("BadpixelListModel", "class")};
+constexpr int columns = int(std::size(headers));
+
 } // namespace
 
 BadpixelListModel::BadpixelListModel(QObject* parent)
     : QAbstractTableModel(parent)
-    , headers({tr("x"), tr("y"), tr("class")})
     , userListError(notReadError())
 {}
 
@@ -77,12 +82,12 @@ int BadpixelListModel::rowCount(const QModelIndex&) const
 
 int BadpixelListModel::columnCount(const QModelIndex&) const
 {
-    return headers.size();
+    return columns;
 }
 
 QVariant BadpixelListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= entries.size() || index.column() >= headers.size())
+    if (!index.isValid() || index.row() >= entries.size() || index.column() >= columns)
         return QVariant();
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return QVariant();
@@ -94,7 +99,7 @@ QVariant BadpixelListModel::data(const QModelIndex& index, int role) const
     case ColumnY:
         return int(entry.y);
     default:
-        return entry.className();
+        return role == Qt::DisplayRole ? entry.displayName() : entry.className();
     }
 }
 
@@ -104,9 +109,9 @@ QVariant BadpixelListModel::headerData(int section, Qt::Orientation orientation,
         return QVariant();
     if (orientation == Qt::Vertical)
         return section;
-    if (section < 0 || section >= headers.size())
+    if (section < 0 || section >= columns)
         return QVariant();
-    return headers.at(section);
+    return tr(headers[section]);
 }
 
 Qt::ItemFlags BadpixelListModel::flags(const QModelIndex& index) const

@@ -73,6 +73,5 @@ private:
     int32_t maximumUserCount = 0;
     int32_t factoryCount = 0;
     QList<Badpixel> entries;
-    QStringList headers;
     QString userListError;
 };

@@ -1,20 +1,23 @@
 #include "pixelclassdelegate.h"
 
+#include "badpixel.h"
+
 #include <QComboBox>
-#include <QIcon>
 
 PixelclassDelegate::PixelclassDelegate(QObject* parent)
     : QItemDelegate(parent)
 {}
 
-// Every row is offered all three names; the model refuses "ignore".
+// Every row is offered all three classes; the model refuses "ignore". Each
+// item shows the translated name and carries the one the model takes.
 QWidget* PixelclassDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                           const QModelIndex&) const
 {
     auto* editor = new QComboBox(parent);
-    editor->addItem(QIcon(), tr("factory"));
-    editor->addItem(QIcon(), tr("user"));
-    editor->addItem(QIcon(), tr("ignore"));
+    for (const Pixelclass pixelclass : {Factory, User, Ignore}) {
+        const Badpixel entry{0, 0, pixelclass};
+        editor->addItem(entry.displayName(), entry.className());
+    }
     return editor;
 }
 
@@ -25,7 +28,7 @@ void PixelclassDelegate::setEditorData(QWidget* editor, const QModelIndex& index
         return;
     }
     const QString name = index.model()->data(index, Qt::EditRole).toString();
-    comboBox->setCurrentIndex(comboBox->findText(name, Qt::MatchCaseSensitive));
+    comboBox->setCurrentIndex(comboBox->findData(name));
 }
 
 void PixelclassDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
@@ -35,7 +38,7 @@ void PixelclassDelegate::setModelData(QWidget* editor, QAbstractItemModel* model
     if (!comboBox) {
         return;
     }
-    model->setData(index, comboBox->currentText(), Qt::EditRole);
+    model->setData(index, comboBox->currentData(), Qt::EditRole);
 }
 
 void PixelclassDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,

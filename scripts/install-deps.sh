@@ -5,10 +5,11 @@ set -euo pipefail
 
 packages=(
   g++ make cmake pkg-config
-  qtbase5-dev qtbase5-dev-tools
+  qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
   nlohmann-json3-dev libbenchmark-dev
   clang-format clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
+  desktop-file-utils appstream lintian dpkg-dev file x11-utils
 )
 
 missing=()

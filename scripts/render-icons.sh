@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the icon sources res/svg/*.svg into the PNGs and the ICO that the
-# resource file compiles in. The rendered files are committed, so only someone
+# resource file compiles in, and the application icon into the sizes of the
+# desktop's icon theme that packaging/ installs. The rendered files are committed, so only someone
 # changing an icon needs rsvg-convert (librsvg2-bin) and ImageMagick.
 # Toolbar icons are drawn on a 24 px grid and rendered at 48 px, so they stay
 # sharp when shown at 24 px, also on HiDPI screens.
@@ -28,3 +29,10 @@ for size in 16 24 32 48 256; do
   frames+=("$tmp/main-$size.png")
 done
 convert "${frames[@]}" "$out/main.ico"
+
+# The desktop's icon theme: a PNG for every size a menu or launcher asks for;
+# the SVG itself is installed as the scalable one.
+for size in 16 22 24 32 48 64 128 256; do
+  mkdir -p "$root/packaging/icons/${size}x${size}"
+  rsvg-convert -w "$size" -h "$size" -o "$root/packaging/icons/${size}x${size}/speckwright.png" "$src/main.svg"
+done

@@ -1,6 +1,7 @@
 #include "badpixellistmodel.h"
 #include "displaywidget.h"
 #include "kivo_control.h"
+#include "languageloader.h"
 #include "magnifiercontrol.h"
 #include "parameterblockwidget.h"
 #include "scriptedrunner.h"
@@ -71,7 +72,7 @@ private slots:
     void init();
 
     void firstStart();
-    void languageChangeRetitles();
+    void languageSwitchRetranslates();
     void actions_data();
     void actions();
     void toolBarAndMenus();
@@ -158,12 +159,60 @@ void TestMainWindow::firstStart()
             driver.badpixelView()->fontMetrics().horizontalAdvance(QStringLiteral("65535")));
 }
 
-void TestMainWindow::languageChangeRetitles()
+void TestMainWindow::languageSwitchRetranslates()
 {
     WindowDriver driver;
-    QEvent change(QEvent::LanguageChange);
-    QApplication::sendEvent(&driver.window, &change);
-    QCOMPARE(driver.window.windowTitle(), QStringLiteral("Speckwright"));
+    driver.openCamera(colourCamera);
+    QTRY_VERIFY(!driver.label("framesLabel").isEmpty());
+    // One text of each kind: window, menus, actions, dock, tool bar, both list
+    // models, status bar, parameter block and magnifier.
+    const auto shownTexts = [&driver] {
+        const QAbstractItemModel* badpixels = driver.badpixelView()->model();
+        const QList<QAction*> menus = driver.window.menuBar()->actions();
+        return QStringList{
+            driver.window.windowTitle(),
+            menus.at(0)->text(),
+            menus.at(1)->menu()->actions().at(0)->text(),
+            menus.at(2)->menu()->actions().at(0)->text(),
+            driver.window.findChild<QToolBar*>()->actions().at(0)->iconText(),
+            driver.dock("MagnifierDock")->windowTitle(),
+            driver.window.findChild<QToolBar*>()->windowTitle(),
+            driver.cameraView()->model()->headerData(1, Qt::Horizontal).toString(),
+            driver.cameraStatus(colourCamera),
+            badpixels->headerData(2, Qt::Horizontal).toString(),
+            badpixels->index(0, 2).data().toString(),
+            driver.label("framesLabel").section(QLatin1Char(' '), 0, 0),
+            qobject_cast<ParameterBlockWidget*>(driver.dock("CameraSliderDock")->widget())
+                ->framerateWidget->label->text(),
+            driver.dock("MagnifierDock")->widget()->toolTip()};
+    };
+    const QStringList english{"Kivo Speckwright - SIM0001280",
+                              "&File",
+                              "&Undo",
+                              "Camera list",
+                              "Open\ncamera",
+                              "Magnifier",
+                              "Toolbar",
+                              "Dev",
+                              "opened",
+                              "class",
+                              "factory",
+                              "Frames:",
+                              "Framerate",
+                              "Click to center"};
+    QCOMPARE(shownTexts(), english);
+
+    LanguageLoader language(QStringLiteral(TRANSLATIONS_PATH));
+    QVERIFY(language.load(QLocale(QLocale::German, QLocale::Germany)));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(shownTexts(),
+             (QStringList{"Kivo Speckwright - SIM0001280", "&Datei", "&Rückgängig", "Kameraliste",
+                          "Kamera\nöffnen", "Lupe", "Werkzeugleiste", "Gerät", "geöffnet", "Klasse",
+                          "Werk", "Bilder:", "Bildrate", "Zum Zentrieren klicken"}));
+
+    QVERIFY(!language.load(QLocale(QLocale::English, QLocale::UnitedStates)));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(shownTexts(), english);
 }
 
 void TestMainWindow::actions_data()

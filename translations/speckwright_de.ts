@@ -1,0 +1,531 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>Badpixel</name>
+    <message>
+        <source>factory</source>
+        <translation>Werk</translation>
+    </message>
+    <message>
+        <source>user</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>ignore</source>
+        <translation>ignoriert</translation>
+    </message>
+</context>
+<context>
+    <name>BadpixelDetector</name>
+    <message>
+        <source>Color mode for hot pixel detection not supported.</source>
+        <translation>Der Farbmodus wird für die Hotpixel-Erkennung nicht unterstützt.</translation>
+    </message>
+    <message>
+        <source>No images acquired for hot pixel detection.</source>
+        <translation>Für die Hotpixel-Erkennung wurden keine Bilder aufgenommen.</translation>
+    </message>
+    <message>
+        <source>Image format for hot pixel detection not supported.</source>
+        <translation>Das Bildformat wird für die Hotpixel-Erkennung nicht unterstützt.</translation>
+    </message>
+    <message>
+        <source>Aqcuired images are not the same size.</source>
+        <translation>Die aufgenommenen Bilder sind nicht gleich groß.</translation>
+    </message>
+</context>
+<context>
+    <name>BadpixelListModel</name>
+    <message>
+        <source>x</source>
+        <translation>x</translation>
+    </message>
+    <message>
+        <source>y</source>
+        <translation>y</translation>
+    </message>
+    <message>
+        <source>class</source>
+        <translation>Klasse</translation>
+    </message>
+    <message>
+        <source>Can&apos;t write more than %1 hot pixel entries.</source>
+        <translation>Es können höchstens %1 Hotpixel-Einträge geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Error writing hotpixel list</source>
+        <translation>Fehler beim Schreiben der Hotpixel-Liste</translation>
+    </message>
+    <message>
+        <source>write to file failed with %1
+</source>
+        <translation>Schreiben in die Datei fehlgeschlagen mit %1
+</translation>
+    </message>
+    <message>
+        <source>load from file failed with %1
+</source>
+        <translation>Laden aus der Datei fehlgeschlagen mit %1
+</translation>
+    </message>
+    <message>
+        <source>Can&apos;t open file for writing.</source>
+        <translation>Die Datei kann nicht zum Schreiben geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>Can&apos;t write file: %1</source>
+        <translation>Die Datei kann nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>Can&apos;t open file for reading.</source>
+        <translation>Die Datei kann nicht zum Lesen geöffnet werden.</translation>
+    </message>
+</context>
+<context>
+    <name>Camera</name>
+    <message>
+        <source>Upload of new firmware required. (approx. %1 seconds)</source>
+        <translation>Neue Firmware muss hochgeladen werden. (ca. %1 Sekunden)</translation>
+    </message>
+    <message>
+        <source>Could not initialize camera.</source>
+        <translation>Die Kamera konnte nicht initialisiert werden.</translation>
+    </message>
+    <message>
+        <source>Unsupported camera type</source>
+        <translation>Nicht unterstützter Kameratyp</translation>
+    </message>
+    <message>
+        <source>Color Mode not supported.</source>
+        <translation>Der Farbmodus wird nicht unterstützt.</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unbekannter Fehler.</translation>
+    </message>
+    <message>
+        <source>Can&apos;t open camera parameter file.</source>
+        <translation>Die Kameraparameterdatei kann nicht geöffnet werden.</translation>
+    </message>
+</context>
+<context>
+    <name>CameraListModel</name>
+    <message>
+        <source>Cam</source>
+        <translation>Kam</translation>
+    </message>
+    <message>
+        <source>Dev</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Modell</translation>
+    </message>
+    <message>
+        <source>SerNo</source>
+        <translation>SerNr</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>free</source>
+        <translation>frei</translation>
+    </message>
+    <message>
+        <source>opened</source>
+        <translation>geöffnet</translation>
+    </message>
+    <message>
+        <source>in use</source>
+        <translation>belegt</translation>
+    </message>
+    <message>
+        <source>Can&apos;t get number of cameras.</source>
+        <translation>Die Anzahl der Kameras kann nicht ermittelt werden.</translation>
+    </message>
+    <message>
+        <source>Can&apos;t get camera list.</source>
+        <translation>Die Kameraliste kann nicht abgerufen werden.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Show this help and quit.</source>
+        <translation>Diese Hilfe anzeigen und beenden.</translation>
+    </message>
+    <message>
+        <source>Show the version and quit.</source>
+        <translation>Die Version anzeigen und beenden.</translation>
+    </message>
+    <message>
+        <source>Shows the live image of a camera and edits the camera&apos;s hot pixel lists.</source>
+        <translation>Zeigt das Livebild einer Kamera und bearbeitet die Hotpixel-Listen der Kamera.</translation>
+    </message>
+</context>
+<context>
+    <name>DetectionDialogue</name>
+    <message>
+        <source>Clear old hot pixel list</source>
+        <translation>Alte Hotpixel-Liste leeren</translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>Schwellwert</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Detection</source>
+        <translation>Erkennung</translation>
+    </message>
+    <message>
+        <source>Cover the sensor completely during capturing!
+</source>
+        <translation>Decken Sie den Sensor während der Aufnahme vollständig ab!
+</translation>
+    </message>
+    <message>
+        <source>Hot pixel detection</source>
+        <translation>Hotpixel-Erkennung</translation>
+    </message>
+    <message>
+        <source>Please Wait...</source>
+        <translation>Bitte warten...</translation>
+    </message>
+    <message>
+        <source>Hot pixel detected: %1</source>
+        <translation>Erkannte Hotpixel: %1</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Starten</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_About</name>
+    <message>
+        <source>About Qt</source>
+        <translation>Über Qt</translation>
+    </message>
+    <message>
+        <source>Version: %1</source>
+        <translation>Version: %1</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+</context>
+<context>
+    <name>ImageMemory</name>
+    <message>
+        <source>Can&apos;t allocate image memory.</source>
+        <translation>Der Bildspeicher kann nicht angelegt werden.</translation>
+    </message>
+</context>
+<context>
+    <name>ImageSequence</name>
+    <message>
+        <source>Can&apos;t add buffer to sequence.</source>
+        <translation>Der Puffer kann nicht in die Sequenz aufgenommen werden.</translation>
+    </message>
+</context>
+<context>
+    <name>MagnifierControl</name>
+    <message>
+        <source>Bayer Color:</source>
+        <translation>Bayer-Farbe:</translation>
+    </message>
+    <message>
+        <source>Value: </source>
+        <translation>Wert: </translation>
+    </message>
+    <message>
+        <source>Click to center</source>
+        <translation>Zum Zentrieren klicken</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Kivo Speckwright</source>
+        <translation>Kivo Speckwright</translation>
+    </message>
+    <message>
+        <source>&amp;Open camera</source>
+        <translation>Kamera ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Close camera</source>
+        <translation>Kamera s&amp;chließen</translation>
+    </message>
+    <message>
+        <source>&amp;Save hot pixel list</source>
+        <translation>Hotpixel-Liste &amp;speichern</translation>
+    </message>
+    <message>
+        <source>&amp;Load hot pixel list</source>
+        <translation>Hotpixel-Liste &amp;laden</translation>
+    </message>
+    <message>
+        <source>&amp;Highlight</source>
+        <translation>&amp;Hervorheben</translation>
+    </message>
+    <message>
+        <source>&amp;Write hot pixel</source>
+        <translation>Hotpixel &amp;schreiben</translation>
+    </message>
+    <message>
+        <source>Hot pixel correction</source>
+        <translation>Hotpixel-Korrektur</translation>
+    </message>
+    <message>
+        <source>&amp;Add hot pixel</source>
+        <translation>Hotpixel &amp;hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete hot pixel</source>
+        <translation>Hotpixel &amp;entfernen</translation>
+    </message>
+    <message>
+        <source>Clear user hot pixel</source>
+        <translation>Benutzer-Hotpixel leeren</translation>
+    </message>
+    <message>
+        <source>Detec&amp;t hot pixel</source>
+        <translation>Hotpixel e&amp;rkennen</translation>
+    </message>
+    <message>
+        <source>1:1</source>
+        <translation>1:1</translation>
+    </message>
+    <message>
+        <source>2:1</source>
+        <translation>2:1</translation>
+    </message>
+    <message>
+        <source>4:1</source>
+        <translation>4:1</translation>
+    </message>
+    <message>
+        <source>1:2</source>
+        <translation>1:2</translation>
+    </message>
+    <message>
+        <source>1:4</source>
+        <translation>1:4</translation>
+    </message>
+    <message>
+        <source>To fit</source>
+        <translation>Einpassen</translation>
+    </message>
+    <message>
+        <source>&amp;Usage</source>
+        <translation>&amp;Bedienung</translation>
+    </message>
+    <message>
+        <source>&amp;About...</source>
+        <translation>Ü&amp;ber...</translation>
+    </message>
+    <message>
+        <source>&amp;Export hot pixel list</source>
+        <translation>Hotpixel-Liste e&amp;xportieren</translation>
+    </message>
+    <message>
+        <source>&amp;Import hot pixel list</source>
+        <translation>Hotpixel-Liste &amp;importieren</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Camera list</source>
+        <translation>Kameraliste</translation>
+    </message>
+    <message>
+        <source>Hot pixel list</source>
+        <translation>Hotpixel-Liste</translation>
+    </message>
+    <message>
+        <source>Magnifier</source>
+        <translation>Lupe</translation>
+    </message>
+    <message>
+        <source>Camera properties</source>
+        <translation>Kameraeigenschaften</translation>
+    </message>
+    <message>
+        <source>Please note!</source>
+        <translation>Bitte beachten!</translation>
+    </message>
+    <message>
+        <source>This camera only supports software correction and therefore can&apos;t save inside the camera memory.</source>
+        <translation>Diese Kamera unterstützt nur die Korrektur in der Software und kann die Liste daher nicht im Kameraspeicher ablegen.</translation>
+    </message>
+    <message>
+        <source>Frames: %1</source>
+        <translation>Bilder: %1</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>Fehler: %1</translation>
+    </message>
+    <message>
+        <source>FPS: </source>
+        <translation>FPS: </translation>
+    </message>
+    <message>
+        <source>F: %1</source>
+        <extracomment>Number of the list&apos;s entries that are not user entries (F for factory)</extracomment>
+        <translation>W: %1</translation>
+    </message>
+    <message>
+        <source>U: %1</source>
+        <extracomment>Number of the list&apos;s user entries (U for user)</extracomment>
+        <translation>B: %1</translation>
+    </message>
+    <message>
+        <source>x: %1</source>
+        <translation>x: %1</translation>
+    </message>
+    <message>
+        <source>y: %1</source>
+        <translation>y: %1</translation>
+    </message>
+    <message>
+        <source>The image is too big and will be resized</source>
+        <translation>Das Bild ist zu groß und wird verkleinert</translation>
+    </message>
+    <message>
+        <source>Save hot pixel list</source>
+        <translation>Hotpixel-Liste speichern</translation>
+    </message>
+    <message>
+        <source>Binary files (*.bin)</source>
+        <translation>Binärdateien (*.bin)</translation>
+    </message>
+    <message>
+        <source>Open hot pixel list</source>
+        <translation>Hotpixel-Liste öffnen</translation>
+    </message>
+    <message>
+        <source>Export hot pixel list</source>
+        <translation>Hotpixel-Liste exportieren</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt)</source>
+        <translation>Textdateien (*.txt)</translation>
+    </message>
+    <message>
+        <source>Import hot pixel list</source>
+        <translation>Hotpixel-Liste importieren</translation>
+    </message>
+    <message>
+        <source>Not supported!</source>
+        <translation>Nicht unterstützt!</translation>
+    </message>
+    <message>
+        <source>This camera only supports software correction and can&apos;t be saved inside the camera memory!</source>
+        <translation>Diese Kamera unterstützt nur die Korrektur in der Software; die Liste kann nicht im Kameraspeicher abgelegt werden!</translation>
+    </message>
+    <message>
+        <source>This action will completely overwrite the user defined hot pixel list in the EEPROM of the camera.</source>
+        <translation>Dieser Vorgang überschreibt die benutzerdefinierte Hotpixel-Liste im EEPROM der Kamera vollständig.</translation>
+    </message>
+    <message>
+        <source>Do you want to continue?</source>
+        <translation>Möchten Sie fortfahren?</translation>
+    </message>
+    <message>
+        <source>Write failed</source>
+        <translation>Schreiben fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Kivo Speckwright - Usage
+
+Navigation:
+
+Right mouse button: Drag to move image
+Arrow keys: Click once into magnifier to move focus pixel by pixel
+
+Shortcuts:
+
+%1	 Add a hot pixel to the list
+%2	 Removes a hot pixel from the list
+</source>
+        <translation>Kivo Speckwright - Bedienung
+
+Navigation:
+
+Rechte Maustaste: Ziehen verschiebt das Bild
+Pfeiltasten: Einmal in die Lupe klicken, dann den Fokus Pixel für Pixel bewegen
+
+Tastenkürzel:
+
+%1	 Fügt der Liste ein Hotpixel hinzu
+%2	 Entfernt ein Hotpixel aus der Liste
+</translation>
+    </message>
+    <message>
+        <source>Usage</source>
+        <translation>Bedienung</translation>
+    </message>
+    <message>
+        <source>Detection failed</source>
+        <translation>Erkennung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Too many hot pixel have been found.
+Please make sure that the sensor is completely obscured and the threshold is not too low.</source>
+        <translation>Es wurden zu viele Hotpixel gefunden.
+Bitte stellen Sie sicher, dass der Sensor vollständig abgedeckt und der Schwellwert nicht zu niedrig ist.</translation>
+    </message>
+    <message>
+        <source>Please restart detection.</source>
+        <translation>Bitte starten Sie die Erkennung neu.</translation>
+    </message>
+    <message>
+        <source>Speckwright</source>
+        <translation>Speckwright</translation>
+    </message>
+    <message>
+        <source>Toolbar</source>
+        <translation>Werkzeugleiste</translation>
+    </message>
+</context>
+<context>
+    <name>ParameterBlockWidget</name>
+    <message>
+        <source>Framerate</source>
+        <translation>Bildrate</translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation>Belichtung</translation>
+    </message>
+    <message>
+        <source>Mastergain</source>
+        <translation>Gesamtverstärkung</translation>
+    </message>
+</context>
+</TS>
