@@ -2,7 +2,8 @@
 # Builds the Debian package and checks it the way a distribution would: the
 # menu entry and the software centre data validate, lintian finds no error,
 # the programs find the camera library through the system's library folder,
-# and the program unpacked into a scratch root starts and shows its window.
+# the program speaks German in a German locale, and the program unpacked into
+# a scratch root starts and shows its window.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -27,6 +28,13 @@ for program in speckwright kivoctl; do
   fi
 done
 "$scratch/root/usr/bin/kivoctl" --version >/dev/null
+# The installed program follows the system's language and finds its
+# translation beside itself.
+if ! env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=de_DE.UTF-8 LD_LIBRARY_PATH="$libdir" \
+  "$scratch/root/usr/bin/speckwright" --help | grep -q 'Diese Hilfe anzeigen'; then
+  echo "the installed program does not speak German in a German locale" >&2
+  exit 1
+fi
 
 # Outside a chroot the unpacked library is found through LD_LIBRARY_PATH;
 # installed, the dynamic linker's cache finds it. Home, settings and sockets
