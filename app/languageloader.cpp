@@ -5,28 +5,31 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
+#include <utility>
+
 LanguageLoader::LanguageLoader(QString directory)
     : directory(std::move(directory))
 {}
 
 LanguageLoader::~LanguageLoader()
 {
-    QCoreApplication::removeTranslator(&program);
-    QCoreApplication::removeTranslator(&qt);
+    QCoreApplication::removeTranslator(&programTranslator);
+    QCoreApplication::removeTranslator(&qtTranslator);
 }
 
 bool LanguageLoader::load(const QLocale& locale)
 {
-    QCoreApplication::removeTranslator(&program);
-    QCoreApplication::removeTranslator(&qt);
+    QCoreApplication::removeTranslator(&programTranslator);
+    QCoreApplication::removeTranslator(&qtTranslator);
     // Qt's own texts (standard buttons, file dialogs) come from its package
     // of translations when that is installed.
-    if (qt.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qt);
-    if (!program.load(locale, QStringLiteral("speckwright"), QStringLiteral("_"), directory))
+    if (qtTranslator.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTranslator);
+    if (!programTranslator.load(locale, QStringLiteral("speckwright"), QStringLiteral("_"),
+                                directory))
         return false;
-    QCoreApplication::installTranslator(&program);
+    QCoreApplication::installTranslator(&programTranslator);
     return true;
 }
 

@@ -26,6 +26,6 @@ public:
 
 private:
     QString directory;
-    QTranslator program;
-    QTranslator qt;
+    QTranslator programTranslator;
+    QTranslator qtTranslator;
 };
