@@ -81,6 +81,14 @@
         <source>Can&apos;t open file for reading.</source>
         <translation>Die Datei kann nicht zum Lesen geöffnet werden.</translation>
     </message>
+    <message>
+        <source>Line %1 is not a hot pixel entry &quot;x y class&quot;:
+%2
+Nothing was imported.</source>
+        <translation>Zeile %1 ist kein Hotpixel-Eintrag „x y Klasse“:
+%2
+Es wurde nichts importiert.</translation>
+    </message>
 </context>
 <context>
     <name>Camera</name>
@@ -221,6 +229,19 @@
     <message>
         <source>About %1</source>
         <translation>Über %1</translation>
+    </message>
+</context>
+<context>
+    <name>EmptyViewHint</name>
+    <message>
+        <source>No camera is open.
+
+Double-click a camera in the camera list to open it,
+or select it and press Return.</source>
+        <translation>Keine Kamera ist geöffnet.
+
+Doppelklicken Sie auf eine Kamera in der Kameraliste, um sie zu öffnen,
+oder wählen Sie sie aus und drücken Sie die Eingabetaste.</translation>
     </message>
 </context>
 <context>
@@ -512,6 +533,111 @@ Bitte stellen Sie sicher, dass der Sensor vollständig abgedeckt und der Schwell
         <source>Toolbar</source>
         <translation>Werkzeugleiste</translation>
     </message>
+    <message>
+        <source>hot pixel list edit</source>
+        <translation>Bearbeitung der Hotpixel-Liste</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>&amp;Wiederholen</translation>
+    </message>
+    <message>
+        <source>Open
+camera</source>
+        <translation>Kamera
+öffnen</translation>
+    </message>
+    <message>
+        <source>Close
+camera</source>
+        <translation>Kamera
+schließen</translation>
+    </message>
+    <message>
+        <source>Hot pixel
+correction</source>
+        <translation>Hotpixel-
+Korrektur</translation>
+    </message>
+    <message>
+        <source>Detect
+hot pixel</source>
+        <translation>Hotpixel
+erkennen</translation>
+    </message>
+    <message>
+        <source>Write
+hot pixel</source>
+        <translation>Hotpixel
+schreiben</translation>
+    </message>
+    <message>
+        <source>Add
+hot pixel</source>
+        <translation>Hotpixel
+hinzufügen</translation>
+    </message>
+    <message>
+        <source>Delete
+hot pixel</source>
+        <translation>Hotpixel
+entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Recent hot pixel lists</source>
+        <translation>&amp;Zuletzt verwendete Hotpixel-Listen</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n imported hot pixel(s) added to the camera&apos;s list; Write hot pixel stores them in the camera.</source>
+        <translation>
+            <numerusform>%n importiertes Hotpixel zur Liste der Kamera hinzugefügt; „Hotpixel schreiben“ speichert es in der Kamera.</numerusform>
+            <numerusform>%n importierte Hotpixel zur Liste der Kamera hinzugefügt; „Hotpixel schreiben“ speichert sie in der Kamera.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Kivo Speckwright - %1</source>
+        <translation>Kivo Speckwright - %1</translation>
+    </message>
+    <message>
+        <source>Open a camera before loading a binary hot pixel list.</source>
+        <translation>Öffnen Sie eine Kamera, bevor Sie eine binäre Hotpixel-Liste laden.</translation>
+    </message>
+    <message>
+        <source>Hot pixel list saved to %1</source>
+        <translation>Hotpixel-Liste in %1 gespeichert</translation>
+    </message>
+    <message>
+        <source>Hot pixel list loaded from %1</source>
+        <translation>Hotpixel-Liste aus %1 geladen</translation>
+    </message>
+    <message>
+        <source>Hot pixel list exported to %1</source>
+        <translation>Hotpixel-Liste nach %1 exportiert</translation>
+    </message>
+    <message>
+        <source>Hot pixel list imported from %1; its user entries are kept when a camera is opened</source>
+        <translation>Hotpixel-Liste aus %1 importiert; ihre Benutzereinträge bleiben beim Öffnen einer Kamera erhalten</translation>
+    </message>
+    <message>
+        <source>Hot pixel list imported from %1</source>
+        <translation>Hotpixel-Liste aus %1 importiert</translation>
+    </message>
+    <message>
+        <source>Hot pixel list written to the camera</source>
+        <translation>Hotpixel-Liste in die Kamera geschrieben</translation>
+    </message>
+    <message>
+        <source>This removes every user entry from the hot pixel list.</source>
+        <translation>Damit werden alle Benutzereinträge aus der Hotpixel-Liste entfernt.</translation>
+    </message>
 </context>
 <context>
     <name>ParameterBlockWidget</name>
@@ -526,6 +652,17 @@ Bitte stellen Sie sicher, dass der Sensor vollständig abgedeckt und der Schwell
     <message>
         <source>Mastergain</source>
         <translation>Gesamtverstärkung</translation>
+    </message>
+</context>
+<context>
+    <name>ZoomStepper</name>
+    <message>
+        <source>Zoom &amp;in</source>
+        <translation>Ver&amp;größern</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;out</source>
+        <translation>Ver&amp;kleinern</translation>
     </message>
 </context>
 </TS>
