@@ -89,6 +89,30 @@ Nothing was imported.</source>
 %2
 Es wurde nichts importiert.</translation>
     </message>
+    <message>
+        <source>Writing is refused so that the entries the camera holds are not lost; close and open the camera to read its list again.</source>
+        <translation>Das Schreiben wird verweigert, damit die Einträge in der Kamera nicht verloren gehen; schließen und öffnen Sie die Kamera, um ihre Liste erneut zu lesen.</translation>
+    </message>
+    <message>
+        <source>The camera&apos;s user hot pixel list has not been read.</source>
+        <translation>Die Benutzer-Hotpixel-Liste der Kamera wurde nicht gelesen.</translation>
+    </message>
+    <message>
+        <source>The camera reports %1 user hot pixel entries but holds at most %2, so its user hot pixel list could not be read.</source>
+        <translation>Die Kamera meldet %1 Benutzer-Hotpixel-Einträge, fasst aber höchstens %2; ihre Benutzer-Hotpixel-Liste konnte daher nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The camera&apos;s user hot pixel list could not be read (status %1).</source>
+        <translation>Die Benutzer-Hotpixel-Liste der Kamera konnte nicht gelesen werden (Status %1).</translation>
+    </message>
+    <message>
+        <source>The hot pixel list was written to the file, but the camera library&apos;s own list could not be put back (status %1).</source>
+        <translation>Die Hotpixel-Liste wurde in die Datei geschrieben, aber die eigene Liste der Kamerabibliothek konnte nicht wiederhergestellt werden (Status %1).</translation>
+    </message>
+    <message>
+        <source>The hot pixel list was loaded from the file, but the camera library&apos;s own list could not be put back (status %1).</source>
+        <translation>Die Hotpixel-Liste wurde aus der Datei geladen, aber die eigene Liste der Kamerabibliothek konnte nicht wiederhergestellt werden (Status %1).</translation>
+    </message>
 </context>
 <context>
     <name>Camera</name>
@@ -115,6 +139,22 @@ Es wurde nichts importiert.</translation>
     <message>
         <source>Can&apos;t open camera parameter file.</source>
         <translation>Die Kameraparameterdatei kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>The camera&apos;s events could not be set up: %1</source>
+        <translation>Die Ereignisse der Kamera konnten nicht eingerichtet werden: %1</translation>
+    </message>
+    <message>
+        <source>Capture could not be started: %1</source>
+        <translation>Die Aufnahme konnte nicht gestartet werden: %1</translation>
+    </message>
+    <message>
+        <source>The camera could not be released: %1 Restart the program to open it again.</source>
+        <translation>Die Kamera konnte nicht freigegeben werden: %1 Starten Sie das Programm neu, um sie wieder zu öffnen.</translation>
+    </message>
+    <message>
+        <source>Capture could not be restarted: %1</source>
+        <translation>Die Aufnahme konnte nicht neu gestartet werden: %1</translation>
     </message>
 </context>
 <context>
@@ -637,6 +677,14 @@ entfernen</translation>
     <message>
         <source>This removes every user entry from the hot pixel list.</source>
         <translation>Damit werden alle Benutzereinträge aus der Hotpixel-Liste entfernt.</translation>
+    </message>
+    <message>
+        <source>Hot pixel list incomplete</source>
+        <translation>Hotpixel-Liste unvollständig</translation>
+    </message>
+    <message>
+        <source>Write hot pixel stays refused until the camera&apos;s list has been read: close and open the camera to try again.</source>
+        <translation>„Hotpixel schreiben“ bleibt gesperrt, bis die Liste der Kamera gelesen wurde: Schließen und öffnen Sie die Kamera, um es erneut zu versuchen.</translation>
     </message>
 </context>
 <context>
