@@ -39,11 +39,15 @@ void AveragedFrameWriter::write(const QString& path, const QVector<QImage>& fram
                                 const CaptureRecord& record)
 {
     if (frames.isEmpty() || frames.size() > mostFrames)
-        throw failure("Cannot save %1 frames as one 16-bit image.", QString::number(frames.size()));
+        throw failure(
+            QT_TRANSLATE_NOOP("AveragedFrameWriter", "Cannot save %1 frames as one 16-bit image."),
+            QString::number(frames.size()));
     const QImage& first = frames.first();
     for (const QImage& frame : frames) {
         if (frame.size() != first.size() || frame.format() != QImage::Format_Indexed8)
-            throw failure("The frames of %1 differ in size or format.", path);
+            throw failure(QT_TRANSLATE_NOOP("AveragedFrameWriter",
+                                            "The frames of %1 differ in size or format."),
+                          path);
     }
 
     const int width = first.width();
@@ -67,5 +71,6 @@ void AveragedFrameWriter::write(const QString& path, const QVector<QImage>& fram
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(header(frames, record)) < 0 ||
         file.write(samples) < 0 || !file.commit())
-        throw failure("Could not write %1.", path + QStringLiteral(": ") + file.errorString());
+        throw failure(QT_TRANSLATE_NOOP("AveragedFrameWriter", "Could not write %1."),
+                      path + QStringLiteral(": ") + file.errorString());
 }

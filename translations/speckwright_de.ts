@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>AveragedFrameWriter</name>
+    <message>
+        <source>Cannot save %1 frames as one 16-bit image.</source>
+        <translation>%1 Bilder können nicht als ein 16-Bit-Bild gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>The frames of %1 differ in size or format.</source>
+        <translation>Die Bilder für %1 unterscheiden sich in Größe oder Format.</translation>
+    </message>
+    <message>
+        <source>Could not write %1.</source>
+        <translation>%1 konnte nicht geschrieben werden.</translation>
+    </message>
+</context>
+<context>
     <name>Badpixel</name>
     <message>
         <source>factory</source>
@@ -254,6 +269,91 @@ Es wurde nichts importiert.</translation>
     <message>
         <source>Start</source>
         <translation>Starten</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Save frame...</source>
+        <translation>Bild speichern...</translation>
+    </message>
+    <message>
+        <source>Hot pixels (sensor covered)</source>
+        <translation>Hotpixel (Sensor abgedeckt)</translation>
+    </message>
+    <message>
+        <source>Dead and dim pixels (sensor evenly lit)</source>
+        <translation>Tote und dunkle Pixel (Sensor gleichmäßig beleuchtet)</translation>
+    </message>
+    <message>
+        <source>All Bayer sites</source>
+        <translation>Alle Bayer-Positionen</translation>
+    </message>
+    <message>
+        <source>R (even column, even row)</source>
+        <translation>R (gerade Spalte, gerade Zeile)</translation>
+    </message>
+    <message>
+        <source>G (even column, odd row)</source>
+        <translation>G (gerade Spalte, ungerade Zeile)</translation>
+    </message>
+    <message>
+        <source>G (odd column, even row)</source>
+        <translation>G (ungerade Spalte, gerade Zeile)</translation>
+    </message>
+    <message>
+        <source>B (odd column, odd row)</source>
+        <translation>B (ungerade Spalte, ungerade Zeile)</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Evidence</source>
+        <translation>Befund</translation>
+    </message>
+    <message>
+        <source>Grey levels above the mean of the pixel&apos;s plane</source>
+        <translation>Graustufen über dem Mittelwert der Farbebene des Pixels</translation>
+    </message>
+    <message>
+        <source>Light the sensor evenly during capturing, bright but not saturated!
+</source>
+        <translation>Beleuchten Sie den Sensor während der Aufnahme gleichmäßig, hell, aber nicht übersteuert!
+</translation>
+    </message>
+    <message>
+        <source>Grey levels below the mean of the pixel&apos;s plane</source>
+        <translation>Graustufen unter dem Mittelwert der Farbebene des Pixels</translation>
+    </message>
+    <message>
+        <source>Hot pixels, sensor covered</source>
+        <translation>Hotpixel, Sensor abgedeckt</translation>
+    </message>
+    <message>
+        <source>Dead and dim pixels, sensor evenly lit</source>
+        <translation>Tote und dunkle Pixel, Sensor gleichmäßig beleuchtet</translation>
+    </message>
+    <message>
+        <source>%1: %2 frames at exposure %3 ms, gain %4</source>
+        <translation>%1: %2 Bilder bei %3 ms Belichtung, Verstärkung %4</translation>
+    </message>
+    <message>
+        <source>No run yet.</source>
+        <translation>Noch kein Durchlauf.</translation>
+    </message>
+    <message>
+        <source>%1 pixels above threshold, %2 of them new</source>
+        <translation>%1 Pixel über dem Schwellwert, davon %2 neu</translation>
+    </message>
+</context>
+<context>
+    <name>DeviationHistogramWidget</name>
+    <message>
+        <source>The histogram of the averaged frames appears here after a run.</source>
+        <translation>Nach einem Durchlauf erscheint hier das Histogramm der gemittelten Bilder.</translation>
     </message>
 </context>
 <context>
@@ -556,12 +656,6 @@ Tastenkürzel:
         <translation>Erkennung fehlgeschlagen</translation>
     </message>
     <message>
-        <source>Too many hot pixel have been found.
-Please make sure that the sensor is completely obscured and the threshold is not too low.</source>
-        <translation>Es wurden zu viele Hotpixel gefunden.
-Bitte stellen Sie sicher, dass der Sensor vollständig abgedeckt und der Schwellwert nicht zu niedrig ist.</translation>
-    </message>
-    <message>
         <source>Please restart detection.</source>
         <translation>Bitte starten Sie die Erkennung neu.</translation>
     </message>
@@ -685,6 +779,28 @@ entfernen</translation>
     <message>
         <source>Write hot pixel stays refused until the camera&apos;s list has been read: close and open the camera to try again.</source>
         <translation>„Hotpixel schreiben“ bleibt gesperrt, bis die Liste der Kamera gelesen wurde: Schließen und öffnen Sie die Kamera, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>The camera was disconnected while frames were being collected. Please reconnect it and start again.</source>
+        <translation>Die Kamera wurde während der Bildaufnahme getrennt. Bitte schließen Sie sie wieder an und starten Sie erneut.</translation>
+    </message>
+    <message>
+        <source>Too many bright pixels in a frame.
+Please make sure that the sensor is completely obscured.</source>
+        <translation>Zu viele helle Pixel in einem Bild.
+Bitte stellen Sie sicher, dass der Sensor vollständig abgedeckt ist.</translation>
+    </message>
+    <message>
+        <source>Save averaged frame</source>
+        <translation>Gemitteltes Bild speichern</translation>
+    </message>
+    <message>
+        <source>16-bit PGM images (*.pgm)</source>
+        <translation>16-Bit-PGM-Bilder (*.pgm)</translation>
+    </message>
+    <message>
+        <source>Averaged frame saved to %1</source>
+        <translation>Gemitteltes Bild in %1 gespeichert</translation>
     </message>
 </context>
 <context>
