@@ -42,12 +42,12 @@ fi
 mkdir -p "$scratch/home" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share" \
-  XDG_RUNTIME_DIR="$scratch/runtime" LD_LIBRARY_PATH="$libdir" \
+  XDG_RUNTIME_DIR="$scratch/runtime" LD_LIBRARY_PATH="$libdir" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s '-screen 0 1280x1024x24' sh -c '
     "$1" &
     pid=$!
     shown=no
-    for _ in $(seq 20); do
+    for _ in $(seq 60); do
       sleep 0.5
       kill -0 "$pid" 2>/dev/null || break
       if xwininfo -root -tree | grep -q "\"Kivo Speckwright\""; then shown=yes; break; fi
