@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 namespace genicam {
 
@@ -59,16 +58,6 @@ std::vector<FoundCamera> CameraDirectory::cameras() const
 {
     std::lock_guard<std::mutex> lock(mutex);
     return current;
-}
-
-std::optional<FoundCamera> CameraDirectory::camera(uint32_t number) const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    const auto it = std::find_if(current.begin(), current.end(),
-                                 [&](const FoundCamera& c) { return c.number == number; });
-    if (it == current.end())
-        return std::nullopt;
-    return *it;
 }
 
 void CameraDirectory::run()

@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,7 +38,6 @@ public:
     CameraDirectory& operator=(const CameraDirectory&) = delete;
 
     std::vector<FoundCamera> cameras() const;
-    std::optional<FoundCamera> camera(uint32_t number) const;
 
     // Opens the camera's device; throws GenicamError.
     GObjectPtr<ArvDevice> openDevice(const FoundCamera& camera);

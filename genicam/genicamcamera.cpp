@@ -2,8 +2,6 @@
 
 #include "genicamerror.h"
 
-#include <memory>
-
 namespace genicam {
 
 namespace {
