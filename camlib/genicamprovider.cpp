@@ -358,7 +358,10 @@ int32_t GenicamProvider::startCapture(uint32_t handle)
         s.ring.markWritten(nullptr);
         s.capturing = true;
         s.meter.reset();
-        s.frameTime = 1.0 / s.connected().frameRate().value();
+        // Without a rate feature the camera sets its own pace; the meter
+        // measures it all the same.
+        const genicam::NumericFeature& rate = s.connected().frameRate();
+        s.frameTime = rate.exists() ? 1.0 / rate.value() : 1.0;
         s.lendFreeBuffers();
         s.connected().startAcquisition();
         return CAM_SUCCESS;

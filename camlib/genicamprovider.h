@@ -86,17 +86,21 @@ private:
     int32_t call(uint32_t handle, Op&& op)
     {
         Lock lock(mutex);
+        // op may fail while it has let the lock go to talk to a camera.
+        auto fail = [&](int32_t status, const std::string& text) {
+            if (!lock.owns_lock())
+                lock.lock();
+            recordError(handle, status, text);
+            return status;
+        };
         try {
             return op(lock);
         } catch (const CamError& e) {
-            recordError(handle, e.status(), e.what());
-            return e.status();
+            return fail(e.status(), e.what());
         } catch (const genicam::GenicamError& e) {
-            recordError(handle, StatusDeviceError, e.what());
-            return StatusDeviceError;
+            return fail(StatusDeviceError, e.what());
         } catch (const std::bad_alloc&) {
-            recordError(handle, StatusOutOfMemory, "Out of memory.");
-            return StatusOutOfMemory;
+            return fail(StatusOutOfMemory, "Out of memory.");
         }
     }
 

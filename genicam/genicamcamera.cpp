@@ -18,6 +18,8 @@ GObjectPtr<ArvCamera> cameraOver(GObjectPtr<ArvDevice> device, const std::string
     // The camera takes its own reference to the device.
     GObjectPtr<ArvCamera> camera(arv_camera_new_with_device(device.get(), &error));
     GenicamError::check(error, "Camera " + serial + " could not be opened");
+    if (!camera)
+        throw GenicamError("Camera " + serial + " could not be opened.");
     return camera;
 }
 
