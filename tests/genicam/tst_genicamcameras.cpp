@@ -304,7 +304,8 @@ void TestGenicamCameras::cameraStoppedMidStream()
     QElapsedTimer closing;
     closing.start();
     driver->action(QStringLiteral("&Close camera"))->trigger();
-    QVERIFY(closing.elapsed() < 1000);
+    // Waiting out Aravis's retries on the vanished camera would take 2.5 s or more.
+    QVERIFY(closing.elapsed() < 2000);
 }
 
 QTEST_MAIN(TestGenicamCameras)
