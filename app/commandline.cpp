@@ -26,4 +26,5 @@ void CommandLine::process(const QCoreApplication& application)
         parser.showHelp(0);
     if (parser.isSet(versionOption))
         parser.showVersion();
+    cameraSources.apply();
 }

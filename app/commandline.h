@@ -1,5 +1,7 @@
 #pragma once
 
+#include "camerasourceoptions.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
@@ -16,11 +18,13 @@ public:
     // True unless the arguments only ask for help or the version.
     bool needsDisplay(const QStringList& arguments);
     // Prints help, the version or what is wrong with the arguments and ends
-    // the process in those cases; otherwise returns.
+    // the process in those cases; otherwise passes the camera source options
+    // on to the camera library and returns.
     void process(const QCoreApplication& application);
 
 private:
     QCommandLineParser parser;
     const QCommandLineOption helpOption;
     const QCommandLineOption versionOption;
+    const CameraSourceOptions cameraSources{parser};
 };

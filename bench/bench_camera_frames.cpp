@@ -112,6 +112,8 @@ public:
 
 int main(int argc, char** argv)
 {
+    // Simulated cameras only: no search for GenICam cameras on the networks.
+    qputenv("KIVO_GENICAM_CAMERAS", "0");
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RegisterBenchmark("frame_copy/1280x1024", frameCopy)->Unit(benchmark::kMicrosecond);

@@ -153,8 +153,10 @@ BENCHMARK(frameThreadAt60Fps)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    // No control socket for a measurement.
+    // No control socket for a measurement, and simulated cameras only: no
+    // search for GenICam cameras on the networks.
     setenv("KIVO_SIM_NO_CONTROL_SOCKET", "1", 1);
+    setenv("KIVO_GENICAM_CAMERAS", "0", 1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -465,6 +465,8 @@ void isolate(const QString& root)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Simulated cameras only: no search for GenICam cameras on the networks.
+    qputenv("KIVO_GENICAM_CAMERAS", "0");
     QTemporaryDir dir;
     if (!dir.isValid())
         qFatal("no temporary folder");

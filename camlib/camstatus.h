@@ -24,6 +24,8 @@ enum Status : int32_t {
     StatusEepromError = 15,
     StatusHandleClosed = 16,
     StatusBufferBusy = 17,
+    // A GenICam camera refused or failed a request.
+    StatusDeviceError = 18,
 };
 
 } // namespace kivo

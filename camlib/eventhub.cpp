@@ -2,8 +2,10 @@
 
 #include "camerror.h"
 #include "camstatus.h"
+#include "kivo_api.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace kivo {
 
@@ -64,6 +66,27 @@ bool EventHub::consume(const std::vector<uint32_t>& ids, bool waitAll, uint32_t&
     events[*it].latched = false;
     signalled = *it;
     return true;
+}
+
+uint32_t EventHub::wait(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                        const std::vector<uint32_t>& ids, bool waitAll, uint32_t timeoutMs)
+{
+    requireRegistered(ids);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    uint32_t signalled = 0;
+    for (;;) {
+        if (consume(ids, waitAll, signalled))
+            return signalled;
+        if (isClosed())
+            throw CamError(StatusHandleClosed, "The handle was closed during the wait.");
+        if (timeoutMs == CAM_EVENT_INFINITE) {
+            changed.wait(lock);
+        } else if (changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            if (consume(ids, waitAll, signalled))
+                return signalled;
+            throw CamError(StatusTimeout, "No event within " + std::to_string(timeoutMs) + " ms.");
+        }
+    }
 }
 
 void EventHub::dropPending()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace kivo {
@@ -20,10 +22,18 @@ public:
     // Latches id when it is registered and enabled; returns whether it did.
     bool raise(uint32_t id);
     bool isRegistered(uint32_t id) const { return events.count(id) != 0; }
+    // Throws CamError naming the first id that is not registered.
+    void requireRegistered(const std::vector<uint32_t>& ids) const;
 
     // Consumes the first latched id of ids (all of them with waitAll) and
     // returns true with it in signalled; false when the wait must go on.
     bool consume(const std::vector<uint32_t>& ids, bool waitAll, uint32_t& signalled);
+
+    // Waits on changed, under the lock that guards this hub, until
+    // consume succeeds; throws CamError for an unregistered id, a closed
+    // handle or the timeout (CAM_EVENT_INFINITE waits without one).
+    uint32_t wait(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                  const std::vector<uint32_t>& ids, bool waitAll, uint32_t timeoutMs);
 
     void dropPending();
     void close() { closed = true; }
@@ -35,8 +45,6 @@ private:
         bool enabled = false;
         bool latched = false;
     };
-
-    void requireRegistered(const std::vector<uint32_t>& ids) const;
 
     std::map<uint32_t, State> events;
     bool closed = false;

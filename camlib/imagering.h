@@ -32,6 +32,7 @@ public:
     void clear();
     bool isEmpty() const { return ring.empty(); }
     bool contains(const ImageBuffer* buffer) const;
+    const std::vector<ImageBuffer*>& buffers() const { return ring; }
 
     // memoryId -1: the buffer is found by its address alone.
     ImageBuffer& find(int32_t memoryId, const char* address) const;

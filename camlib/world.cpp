@@ -4,6 +4,7 @@
 #include "cameralock.h"
 #include "controlserver.h"
 #include "eepromstore.h"
+#include "eventcommand.h"
 #include "worldconfig.h"
 
 #include <algorithm>
@@ -223,40 +224,11 @@ void World::raise(EventHub& hub, uint32_t id)
         eventsChanged.notify_all();
 }
 
-void World::signal(uint32_t handle, uint32_t id)
-{
-    const std::shared_ptr<EventHub> hub = events(handle);
-    if (!hub->isRegistered(id))
-        throw CamError(StatusEventNotRegistered,
-                       "Event " + std::to_string(id) + " is not registered.");
-    raise(*hub, id);
-}
-
-uint32_t World::wait(Lock& lock, uint32_t handle, const std::vector<uint32_t>& ids, bool waitAll,
-                     uint32_t timeoutMs)
+void World::eventCommand(Lock& lock, uint32_t handle, uint32_t command, void* buffer, uint32_t size)
 {
     // The hub stays alive while this thread waits, even if the handle closes.
     const std::shared_ptr<EventHub> hub = events(handle);
-    for (uint32_t id : ids) {
-        if (!hub->isRegistered(id))
-            throw CamError(StatusEventNotRegistered,
-                           "Event " + std::to_string(id) + " is not registered.");
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    uint32_t signalled = 0;
-    for (;;) {
-        if (hub->consume(ids, waitAll, signalled))
-            return signalled;
-        if (hub->isClosed())
-            throw CamError(StatusHandleClosed, "The handle was closed during the wait.");
-        if (timeoutMs == CAM_EVENT_INFINITE) {
-            eventsChanged.wait(lock);
-        } else if (eventsChanged.wait_until(lock, deadline) == std::cv_status::timeout) {
-            if (hub->consume(ids, waitAll, signalled))
-                return signalled;
-            throw CamError(StatusTimeout, "No event within " + std::to_string(timeoutMs) + " ms.");
-        }
-    }
+    runEventCommand(*hub, lock, eventsChanged, command, buffer, size);
 }
 
 void World::startCapture(Session& s)

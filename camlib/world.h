@@ -81,9 +81,8 @@ public:
     void close(Lock& lock, uint32_t handle);
 
     void raise(EventHub& hub, uint32_t id);
-    void signal(uint32_t handle, uint32_t id);
-    uint32_t wait(Lock& lock, uint32_t handle, const std::vector<uint32_t>& ids, bool waitAll,
-                  uint32_t timeoutMs);
+    // CamEvent on the handle's events.
+    void eventCommand(Lock& lock, uint32_t handle, uint32_t command, void* buffer, uint32_t size);
 
     void startCapture(Session& session);
     void stopCapture(Lock& lock, Session& session, bool wait);

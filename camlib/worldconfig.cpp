@@ -200,7 +200,7 @@ CameraConfig readCamera(const json& value, const std::string& path)
     c.sensorName = r.text("sensorName", 31, &c.model);
     c.firmwareVersion = r.text("firmwareVersion", 15, &c.firmwareVersion);
     c.firmwareDate = r.text("firmwareDate", 15, &c.firmwareDate);
-    c.deviceId = uint32_t(r.integer("deviceId", 1, 0x7fff, std::nullopt));
+    c.deviceId = uint32_t(r.integer("deviceId", 1, 0x6fff, std::nullopt));
     c.cameraId = uint32_t(r.integer("cameraId", 1, 0xffff, int64_t(c.deviceId)));
     c.sensorId = uint16_t(r.integer("sensorId", 0, 0xffff, int64_t(c.sensorId)));
     c.width = int(r.integer("width", minSensorSide, maxSensorSide, std::nullopt));

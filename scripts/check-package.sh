@@ -38,11 +38,13 @@ fi
 
 # Outside a chroot the unpacked library is found through LD_LIBRARY_PATH;
 # installed, the dynamic linker's cache finds it. Home, settings and sockets
-# live in the scratch folder.
+# live in the scratch folder. No search for GenICam cameras: it would
+# broadcast on the machine's networks.
 mkdir -p "$scratch/home" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share" \
   XDG_RUNTIME_DIR="$scratch/runtime" LD_LIBRARY_PATH="$libdir" QT_QPA_PLATFORM=xcb \
+  KIVO_GENICAM_CAMERAS=0 \
   xvfb-run -a -s '-screen 0 1280x1024x24' sh -c '
     "$1" &
     pid=$!

@@ -216,6 +216,25 @@ Es wurde nichts importiert.</translation>
     </message>
 </context>
 <context>
+    <name>CameraSourceOptions</name>
+    <message>
+        <source>Do not offer the simulated cameras (also KIVO_SIMULATED_CAMERAS=0).</source>
+        <translation>Die simulierten Kameras nicht anbieten (auch KIVO_SIMULATED_CAMERAS=0).</translation>
+    </message>
+    <message>
+        <source>Do not look for GenICam cameras (also KIVO_GENICAM_CAMERAS=0).</source>
+        <translation>Nicht nach GenICam-Kameras suchen (auch KIVO_GENICAM_CAMERAS=0).</translation>
+    </message>
+    <message>
+        <source>Ask the GigE Vision camera at &lt;address&gt; instead of searching the networks; may be given more than once (also KIVO_GENICAM_ADDRESSES, separated by commas).</source>
+        <translation>Die GigE-Vision-Kamera unter &lt;Adresse&gt; fragen, statt die Netze zu durchsuchen; mehrfach möglich (auch KIVO_GENICAM_ADDRESSES, durch Kommas getrennt).</translation>
+    </message>
+    <message>
+        <source>address</source>
+        <translation>Adresse</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>Show this help and quit.</source>

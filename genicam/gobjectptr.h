@@ -1,0 +1,18 @@
+#pragma once
+
+#include <glib-object.h>
+
+#include <memory>
+
+namespace genicam {
+
+struct GObjectUnref
+{
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+
+// Owns one reference to a GObject.
+template<class T>
+using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+
+} // namespace genicam
