@@ -1,6 +1,7 @@
 #include "genicamprovider.h"
 
 #include "eventcommand.h"
+#include "genicamhotpixelcommand.h"
 
 #include "gvcpprobe.h"
 
@@ -526,11 +527,11 @@ int32_t GenicamProvider::event(uint32_t handle, uint32_t command, void* buffer, 
     });
 }
 
-int32_t GenicamProvider::hotPixel(uint32_t handle)
+int32_t GenicamProvider::hotPixel(uint32_t handle, uint32_t command, void* buffer, uint32_t size)
 {
-    return onSession(handle, [&](GenicamSession&) -> int32_t {
-        throw CamError(StatusNotSupported,
-                       "Hot pixel lists and correction are not available for GenICam cameras.");
+    return onSession(handle, [&](GenicamSession& s) {
+        runGenicamHotPixelCommand(s, command, buffer, size);
+        return CAM_SUCCESS;
     });
 }
 

@@ -74,8 +74,7 @@ public:
     int32_t gain(uint32_t handle, int32_t master);
 
     int32_t event(uint32_t handle, uint32_t command, void* buffer, uint32_t size);
-    // Not for GenICam cameras yet: every command fails and says so.
-    int32_t hotPixel(uint32_t handle);
+    int32_t hotPixel(uint32_t handle, uint32_t command, void* buffer, uint32_t size);
     // The firmware of a GenICam camera is never uploaded.
     int32_t duration(uint32_t handle);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cameraconfig.h"
 #include "eventhub.h"
 #include "fpsmeter.h"
 #include "imagering.h"
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -59,6 +61,8 @@ public:
     FpsMeter meter;
     std::unique_ptr<genicam::FrameStream> stream;
 
+    // The list behind the binary list files.
+    std::optional<PixelList> driverList;
     int colorMode = CAM_CM_MONO8;
     int area[4] = {0, 0, 0, 0};
     double frameTime = 1.0;

@@ -251,7 +251,7 @@ int32_t CamEvent(uint32_t handle, uint32_t command, void* buffer, uint32_t size)
 
 int32_t CamHotPixel(uint32_t handle, uint32_t command, void* buffer, uint32_t size)
 {
-    return isGenicam(handle) ? genicamCameras().hotPixel(handle)
+    return isGenicam(handle) ? genicamCameras().hotPixel(handle, command, buffer, size)
                              : simulated::CamHotPixel(handle, command, buffer, size);
 }
 

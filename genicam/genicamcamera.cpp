@@ -30,6 +30,7 @@ GenicamCamera::GenicamCamera(GObjectPtr<ArvDevice> device, const std::string& se
     , rate(camera.get(), {"AcquisitionFrameRate", "AcquisitionFrameRateAbs"})
     , exposureTime(camera.get(), {"ExposureTime", "ExposureTimeAbs"})
     , gainFeature(camera.get(), {"Gain", "GainRaw"})
+    , table(DefectTable::find(camera.get()))
 {}
 
 std::string GenicamCamera::text(const char* feature) const

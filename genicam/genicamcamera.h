@@ -1,11 +1,13 @@
 #pragma once
 
+#include "defecttable.h"
 #include "gobjectptr.h"
 #include "numericfeature.h"
 
 #include <arv.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -37,6 +39,8 @@ public:
     const NumericFeature& frameRate() const { return rate; }
     const NumericFeature& exposure() const { return exposureTime; }
     const NumericFeature& gain() const { return gainFeature; }
+    // The camera's own defect pixel table, when its feature tree has one.
+    const std::optional<DefectTable>& defectTable() const { return table; }
     // Returns the rate now in force.
     double setFrameRate(double fps);
 
@@ -50,6 +54,7 @@ private:
     NumericFeature rate;
     NumericFeature exposureTime;
     NumericFeature gainFeature;
+    std::optional<DefectTable> table;
 };
 
 } // namespace genicam
