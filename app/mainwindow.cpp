@@ -36,6 +36,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -287,8 +288,10 @@ void MainWindow::createMenus()
     framesLabel = statusLabel("framesLabel", "Frames: 00000000");
     failedLabel = statusLabel("failedLabel", "Failed: 00000000");
     fpsLabel = statusLabel("fpsLabel", "FPS: 000.00");
-    for (QLabel* label :
-         {userCountLabel, factoryCountLabel, xLabel, yLabel, framesLabel, failedLabel, fpsLabel})
+    listPlaceLabel = new QLabel(ui->statusBar);
+    listPlaceLabel->setObjectName(QStringLiteral("listPlaceLabel"));
+    for (QLabel* label : {listPlaceLabel, userCountLabel, factoryCountLabel, xLabel, yLabel,
+                          framesLabel, failedLabel, fpsLabel})
         ui->statusBar->addPermanentWidget(label, 0);
 
     fileMenu = new QMenu(ui->menuBar);
@@ -506,6 +509,7 @@ void MainWindow::retranslateUi()
         texts.viewAction->setText(texts.title);
     }
 
+    showListPlace();
     if (camera.isOpen()) {
         updateStatus();
         updateStatusPosition(magnifierPosition);
@@ -560,7 +564,15 @@ void MainWindow::createBadpixelListDock()
         badpixelListView->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     connect(badpixelListView, &QTableView::customContextMenuRequested, this,
             &MainWindow::showBadpixelListContextMenu);
-    badpixelListDock->setWidget(badpixelListView);
+    auto* dockContents = new QWidget(badpixelListDock);
+    auto* layout = new QVBoxLayout(dockContents);
+    layout->setContentsMargins(0, 0, 0, 0);
+    listPlaceDockLabel = new QLabel(dockContents);
+    listPlaceDockLabel->setObjectName(QStringLiteral("listPlaceDockLabel"));
+    listPlaceDockLabel->setWordWrap(true);
+    layout->addWidget(listPlaceDockLabel);
+    layout->addWidget(badpixelListView);
+    badpixelListDock->setWidget(dockContents);
     addDockWidget(Qt::LeftDockWidgetArea, badpixelListDock);
 }
 
@@ -689,12 +701,40 @@ void MainWindow::onSelectCameraRow(int row)
 void MainWindow::onCameraOpened(Camera*)
 {
     updateWindowTitle();
+    showListPlace();
     emit cameraOpened(true);
+}
+
+void MainWindow::showListPlace()
+{
+    const Camera::ListPlace place = camera.hotpixelListPlace();
+    QString text;
+    if (place == Camera::ListPlace::InCamera)
+        text = tr("hot pixel list in the camera");
+    else if (place == Camera::ListPlace::OnHost)
+        text = tr("no defect table: host-side list");
+    else if (camera.isOpen())
+        text = tr("no list in the camera");
+    listPlaceLabel->setText(text);
+    if (listPlaceDockLabel)
+        listPlaceDockLabel->setText(text);
+
+    // The host corrects with the list last written, as a camera would.
+    QVector<QPoint> listed;
+    if (place == Camera::ListPlace::OnHost) {
+        for (const Badpixel& entry : badpixelListModel.badpixelList()) {
+            if (entry.isUser())
+                listed.append(QPoint(entry.x, entry.y));
+        }
+    }
+    hostCorrection.setPositions(listed);
+    hostCorrection.setBayer(camera.deliversBayerMosaic());
 }
 
 void MainWindow::onCameraClosed()
 {
     updateWindowTitle();
+    showListPlace();
     history.reset();
     emit cameraOpened(false);
 }
@@ -730,10 +770,10 @@ void MainWindow::openCamera()
     }
 
     setMagnifierPosition(QPoint(0, 0));
-    const bool inCameraStorage = camera.supportsCameraCorrection();
-    writeAction->setEnabled(inCameraStorage);
+    const bool listStorage = camera.hotpixelListPlace() != Camera::ListPlace::Nowhere;
+    writeAction->setEnabled(listStorage);
     // After a failed open the open's own error is the only thing to say.
-    if (!inCameraStorage && camera.isOpen())
+    if (!listStorage && camera.isOpen())
         showMessage(QMessageBox::Warning, this, tr("Please note!"),
                     tr("This camera only supports software correction and therefore can't save "
                        "inside the camera memory."));
@@ -810,11 +850,13 @@ void MainWindow::onCameraReconnect()
 
 void MainWindow::newImage(QImage& image)
 {
+    // Everything downstream sees the frame as a correcting camera would send it.
+    QImage shown = hostCorrection.apply(image);
     if (magnifierControl)
-        magnifierControl->magnifier->setImage(image);
-    ui->display->setImage(image);
+        magnifierControl->magnifier->setImage(shown);
+    ui->display->setImage(shown);
     if (detecting)
-        collectDetectionFrame(image);
+        collectDetectionFrame(shown);
 }
 
 void MainWindow::updateStatus()
@@ -1008,21 +1050,28 @@ void MainWindow::importBadpixelList()
 
 void MainWindow::writeBadpixelList()
 {
-    if (!camera.supportsCameraCorrection()) {
+    const Camera::ListPlace place = camera.hotpixelListPlace();
+    if (place == Camera::ListPlace::Nowhere) {
         showMessage(QMessageBox::Critical, this, tr("Not supported!"),
                     tr("This camera only supports software correction and can't be saved inside "
                        "the camera memory!"));
         return;
     }
-    if (!confirm(tr("This action will completely overwrite the user defined hot pixel list in "
-                    "the EEPROM of the camera."),
+    const bool onHost = place == Camera::ListPlace::OnHost;
+    if (!confirm(onHost ? tr("This action will completely overwrite the user defined hot pixel "
+                             "list kept for this camera on this computer.")
+                        : tr("This action will completely overwrite the user defined hot pixel "
+                             "list in the EEPROM of the camera."),
                  tr("Do you want to continue?")))
         return;
 
     try {
         badpixelListModel.writeBadpixelList(&camera);
         history.reset();
-        ui->statusBar->showMessage(tr("Hot pixel list written to the camera"), successDuration);
+        showListPlace();
+        ui->statusBar->showMessage(onHost ? tr("Hot pixel list kept on this computer")
+                                          : tr("Hot pixel list written to the camera"),
+                                   successDuration);
     } catch (const std::exception& error) {
         const QString text = errorText(error);
         showMessage(QMessageBox::Critical, this, tr("Write failed"), text);
@@ -1032,6 +1081,9 @@ void MainWindow::writeBadpixelList()
 
 void MainWindow::onHotpixelCorrection()
 {
+    hostCorrection.setEnabled(correctionAction->isChecked());
+    if (camera.hotpixelListPlace() == Camera::ListPlace::OnHost)
+        return;
     try {
         camera.setBadPixelCorrection(correctionAction->isChecked());
     } catch (const std::exception& error) {

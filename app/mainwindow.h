@@ -4,6 +4,7 @@
 #include "badpixellistmodel.h"
 #include "camera.h"
 #include "cameralistmodel.h"
+#include "hostpixelcorrection.h"
 #include "listfilechooser.h"
 #include "pixelclassdelegate.h"
 
@@ -71,6 +72,9 @@ protected slots:
     void updateStatus();
     void updateCameraActions();
     void onCameraOpened(Camera* camera);
+    // Shows where the open camera keeps its list and gives the host-side
+    // correction the list in force.
+    void showListPlace();
     void onCameraClosed();
     void setSelection(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     void updateSelection(const QItemSelection& selected, const QItemSelection& deselected);
@@ -170,6 +174,11 @@ private:
     QLabel* fpsLabel = nullptr;
     QLabel* userCountLabel = nullptr;
     QLabel* factoryCountLabel = nullptr;
+    // Where the open camera keeps its user list, in the status bar and the
+    // hot pixel list dock.
+    QLabel* listPlaceLabel = nullptr;
+    QLabel* listPlaceDockLabel = nullptr;
+    HostPixelCorrection hostCorrection;
     QAction* openCameraAction = nullptr;
     QAction* closeCameraAction = nullptr;
     QAction* saveListAction = nullptr;

@@ -286,6 +286,22 @@ bool Camera::supportsCameraCorrection() const
            (modes & CAM_HP_MODE_CAMERA) != 0;
 }
 
+bool Camera::deliversBayerMosaic() const
+{
+    return colorMode == CAM_CM_BAYER_RAW8;
+}
+
+Camera::ListPlace Camera::hotpixelListPlace() const
+{
+    uint32_t modes = 0;
+    if (!isOpen() ||
+        CamHotPixel(handle, CAM_HP_GET_SUPPORTED_MODES, &modes, sizeof modes) != CAM_SUCCESS)
+        return ListPlace::Nowhere;
+    if (modes & CAM_HP_MODE_CAMERA)
+        return ListPlace::InCamera;
+    return modes == 0 ? ListPlace::OnHost : ListPlace::Nowhere;
+}
+
 QSize Camera::sensorSize() const
 {
     CAM_SENSOR_INFO info;

@@ -40,10 +40,17 @@ public:
     int32_t failCount() const { return failCounter; }
     double measuredFramerate() const;
     int32_t currentColorMode() const { return colorMode; }
+    bool deliversBayerMosaic() const;
     // The exposure time in ms and master gain in force, as last set or read.
     double exposureTime() const { return exposure.value; }
     int masterGain() const { return mastergain.value; }
     bool supportsCameraCorrection() const;
+    // Where the open camera's user hot pixel list lives. A camera for which
+    // the library offers no correction mode at all has no list of its own:
+    // the program keeps it and corrects the frames. Closed, or software
+    // correction only: Nowhere.
+    enum class ListPlace { Nowhere, InCamera, OnHost };
+    ListPlace hotpixelListPlace() const;
     // The sensor's maximum width and height from its record: 0 x 0 until a
     // record was read, the last camera's size after a close.
     QSize sensorSize() const;

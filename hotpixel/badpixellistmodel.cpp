@@ -3,6 +3,7 @@
 #include "camera.h"
 #include "camerahotpixellists.h"
 #include "driveruserlist.h"
+#include "hosthotpixellist.h"
 #include "hotpixellistbuffer.h"
 #include "hotpixeltextfile.h"
 
@@ -230,6 +231,19 @@ void BadpixelListModel::getBadpixelList(Camera* cam)
     userListError = notReadError();
     if (!cam)
         return;
+    if (cam->hotpixelListPlace() == Camera::ListPlace::OnHost) {
+        maximumUserCount = HostHotpixelList::maximumCount;
+        factoryCount = 0;
+        try {
+            appendRows(
+                HotpixelListBuffer::fromUserEntries(HostHotpixelList(cam->serialNumber()).read()),
+                User);
+            userListError.clear();
+        } catch (const std::exception& error) {
+            userListError = QString::fromLocal8Bit(error.what());
+        }
+        return;
+    }
     const CameraHotpixelLists lists(cam->cameraHandle());
     lists.queryMaximumUserCount(maximumUserCount);
     lists.queryFactoryCount(factoryCount);
@@ -256,7 +270,11 @@ void BadpixelListModel::writeBadpixelList(Camera* cam)
     if (entries.size() - factoryCount > maximumUserCount)
         throw std::runtime_error(
             tr("Can't write more than %1 hot pixel entries.").arg(maximumUserCount).toStdString());
-    CameraHotpixelLists(handleOf(cam)).writeUserList(HotpixelListBuffer::fromUserEntries(entries));
+    if (cam && cam->hotpixelListPlace() == Camera::ListPlace::OnHost)
+        HostHotpixelList(cam->serialNumber()).write(entries);
+    else
+        CameraHotpixelLists(handleOf(cam))
+            .writeUserList(HotpixelListBuffer::fromUserEntries(entries));
 }
 
 void BadpixelListModel::clearUserBadpixelList()

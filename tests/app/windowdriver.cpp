@@ -44,7 +44,7 @@ QTableView* WindowDriver::cameraView() const
 
 QTableView* WindowDriver::badpixelView() const
 {
-    return qobject_cast<QTableView*>(dock("BadpixelListDock")->widget());
+    return dock("BadpixelListDock")->findChild<QTableView*>();
 }
 
 DisplayWidget* WindowDriver::display() const

@@ -1,9 +1,11 @@
 // GenICam cameras as a user meets them, against Aravis's fake GigE Vision
 // camera speaking the real protocol on loopback addresses: the camera list,
 // opening, live frames in both 8-bit formats, the settings' ranges, another
-// client holding control, detection of planted hot pixels, and the camera
-// vanishing mid-stream. Runs inside a loopback-only network namespace with
-// KIVO_GENICAM_ADDRESSES naming the two fake cameras.
+// client holding control, detection of planted hot pixels, the hot pixel list
+// in a camera's defect table and on the host, and the camera vanishing
+// mid-stream. Runs inside a loopback-only network namespace with
+// KIVO_GENICAM_ADDRESSES naming the two fake cameras; the second one has the
+// defect table of fake-camera-defect-table.xml.
 
 // Before any Qt header: GLib names a member "signals", a word Qt defines.
 #include <arv.h>
@@ -13,6 +15,7 @@
 #include "displaywidget.h"
 #include "gobjectptr.h"
 #include "kivo_api.h"
+#include "magnifiercontrol.h"
 #include "parameterblockwidget.h"
 #include "scriptedrunner.h"
 #include "testutils.h"
@@ -23,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -44,6 +48,13 @@ const uchar dark = 10;
 const uchar darkMono = 20;
 // Row by row, as the list holds them.
 const QList<QPoint> planted = {{513, 77}, {100, 100}, {1001, 1500}, {2046, 2046}};
+
+// In the spare camera's defect table from the start.
+const QList<QPoint> factoryPlanted = {{3, 4}, {2000, 7}};
+// The defect table's registers in the fake camera's memory.
+const guint32 correctionRegister = 0x8010;
+const guint32 countRegisters = 0x8020; // factory, then user
+const guint32 entryRegisters = 0x9000; // factory; the user's 0x1000 on
 
 // What the fake camera was last asked to show, for the checks on settings.
 struct FillRecord
@@ -72,14 +83,24 @@ void fillDarkWithHotPixels(ArvBuffer* buffer, void* data, guint32 exposureUs, gu
     }
 }
 
-QList<QPoint> userEntries(const WindowDriver& driver)
+BadpixelListModel* listModel(const WindowDriver& driver)
 {
-    const auto* model = qobject_cast<const BadpixelListModel*>(driver.badpixelView()->model());
+    return qobject_cast<BadpixelListModel*>(driver.badpixelView()->model());
+}
+
+QList<QPoint> entriesOf(const WindowDriver& driver, Pixelclass pixelclass)
+{
     QList<QPoint> result;
-    for (const Badpixel& entry : model->badpixelList()) {
-        if (entry.isUser())
+    for (const Badpixel& entry : listModel(driver)->badpixelList()) {
+        if (entry.pixelclass == pixelclass)
             result << QPoint(entry.x, entry.y);
     }
+    return result;
+}
+
+QList<QPoint> userEntries(const WindowDriver& driver)
+{
+    QList<QPoint> result = entriesOf(driver, User);
     std::sort(result.begin(), result.end(), [](QPoint a, QPoint b) {
         return std::make_pair(a.y(), a.x()) < std::make_pair(b.y(), b.x());
     });
@@ -89,6 +110,32 @@ QList<QPoint> userEntries(const WindowDriver& driver)
 uint32_t deviceIdOf(const WindowDriver& driver, const QString& serial)
 {
     return driver.cameraView()->model()->index(driver.cameraRow(serial), 1).data().toUInt();
+}
+
+guint32 memoryWord(ArvGvFakeCamera* camera, guint32 address)
+{
+    guint32 word = 0;
+    arv_fake_camera_read_memory(arv_gv_fake_camera_get_fake_camera(camera), address, 4, &word);
+    return GUINT32_FROM_BE(word);
+}
+
+void setMemoryWord(ArvGvFakeCamera* camera, guint32 address, guint32 value)
+{
+    const guint32 word = GUINT32_TO_BE(value);
+    arv_fake_camera_write_memory(arv_gv_fake_camera_get_fake_camera(camera), address, 4, &word);
+}
+
+// Lists the user entries and writes them, answering Yes.
+void writeUserList(WindowDriver& driver, const QList<QPoint>& user)
+{
+    QList<Badpixel> list;
+    for (const QPoint& p : entriesOf(driver, Factory))
+        list << Badpixel{uint16_t(p.x()), uint16_t(p.y()), Factory};
+    for (const QPoint& p : user)
+        list << Badpixel{uint16_t(p.x()), uint16_t(p.y()), User};
+    listModel(driver)->setBadpixelList(list);
+    driver.runner->answers = {QMessageBox::Yes};
+    driver.action(QStringLiteral("&Write hot pixel"))->trigger();
 }
 
 QString lastError(uint32_t handle)
@@ -114,7 +161,8 @@ private slots:
     void parameterRanges_data();
     void parameterRanges();
     void detectionFindsPlantedHotPixels();
-    void hotPixelListsRefused();
+    void defectTableRoundTrip();
+    void hostSideListAndCorrection();
     void secondClientHoldsControl();
     void cameraStoppedMidStream();
 
@@ -138,12 +186,17 @@ void TestGenicamCameras::initTestCase()
                                  R"(<Gain master="20" red="0" green="0" blue="0"/>)"
                                  R"(</Sensor></CameraSettings>)"));
     streamingCamera.reset(arv_gv_fake_camera_new("127.0.0.1", "GC0001"));
-    spareCamera.reset(arv_gv_fake_camera_new("127.0.0.2", "GC0002"));
+    spareCamera.reset(arv_gv_fake_camera_new_full("127.0.0.2", "GC0002", DEFECT_TABLE_XML));
     QVERIFY(arv_gv_fake_camera_is_running(streamingCamera.get()));
     QVERIFY(arv_gv_fake_camera_is_running(spareCamera.get()));
     for (ArvGvFakeCamera* camera : {streamingCamera.get(), spareCamera.get()})
         arv_fake_camera_set_fill_pattern(arv_gv_fake_camera_get_fake_camera(camera),
                                          fillDarkWithHotPixels, &record);
+    setMemoryWord(spareCamera.get(), countRegisters, guint32(factoryPlanted.size()));
+    for (int i = 0; i < factoryPlanted.size(); ++i) {
+        setMemoryWord(spareCamera.get(), entryRegisters + 8 * i, factoryPlanted[i].x());
+        setMemoryWord(spareCamera.get(), entryRegisters + 8 * i + 4, factoryPlanted[i].y());
+    }
     driver = std::make_unique<WindowDriver>();
 }
 
@@ -262,22 +315,63 @@ void TestGenicamCameras::detectionFindsPlantedHotPixels()
     QTest::mouseClick(buttons->button(QDialogButtonBox::Close), Qt::LeftButton);
 }
 
-void TestGenicamCameras::hotPixelListsRefused()
+void TestGenicamCameras::defectTableRoundTrip()
 {
-    // Never a list that looks read or saved: the library refuses, and says why.
-    uint32_t handle = deviceIdOf(*driver, spare) | CAM_USE_DEVICE_ID;
-    QCOMPARE(CamOpen(&handle, nullptr), CAM_SUCCESS);
-    int32_t count = 0;
-    QVERIFY(CamHotPixel(handle, CAM_HP_USER_COUNT, &count, sizeof count) != CAM_SUCCESS);
-    QCOMPARE(
-        lastError(handle),
-        QStringLiteral("Hot pixel lists and correction are not available for GenICam cameras."));
-    QCOMPARE(CamClose(handle), CAM_SUCCESS);
+    driver->openCamera(spare);
+    QTRY_COMPARE(driver->cameraStatus(spare), QStringLiteral("opened"));
+    QCOMPARE(driver->label("listPlaceLabel"), QStringLiteral("hot pixel list in the camera"));
+    QCOMPARE(entriesOf(*driver, Factory), factoryPlanted);
 
-    driver->runner->fileNames = QStringList{environment->path() + QStringLiteral("/list.bin")};
-    driver->action(QStringLiteral("&Save hot pixel list"))->trigger();
-    QVERIFY(!driver->runner->shown.isEmpty());
-    QVERIFY(driver->runner->shown.last().text.startsWith(QStringLiteral("write to file failed")));
+    const QList<QPoint> user = {{7, 8}, {1500, 33}, {2047, 2047}};
+    writeUserList(*driver, user);
+    QCOMPARE(memoryWord(spareCamera.get(), countRegisters + 4), guint32(user.size()));
+    for (int i = 0; i < user.size(); ++i) {
+        QCOMPARE(memoryWord(spareCamera.get(), entryRegisters + 0x1000 + 8 * i),
+                 guint32(user[i].x()));
+        QCOMPARE(memoryWord(spareCamera.get(), entryRegisters + 0x1004 + 8 * i),
+                 guint32(user[i].y()));
+    }
+    for (guint32 state : {1u, 0u}) {
+        driver->action(QStringLiteral("Hot pixel correction"))->trigger();
+        QCOMPARE(memoryWord(spareCamera.get(), correctionRegister), state);
+    }
+
+    // Read back over the protocol by a new session.
+    driver->action(QStringLiteral("&Close camera"))->trigger();
+    QVERIFY(listModel(*driver)->badpixelList().isEmpty());
+    driver->openCamera(spare);
+    QTRY_COMPARE(driver->cameraStatus(spare), QStringLiteral("opened"));
+    QCOMPARE(userEntries(*driver), user);
+    QCOMPARE(entriesOf(*driver, Factory), factoryPlanted);
+    driver->action(QStringLiteral("&Close camera"))->trigger();
+}
+
+void TestGenicamCameras::hostSideListAndCorrection()
+{
+    driver->openCamera(streaming);
+    QTRY_COMPARE(driver->cameraStatus(streaming), QStringLiteral("opened"));
+    const QString hostSide = QStringLiteral("no defect table: host-side list");
+    QCOMPARE(driver->label("listPlaceLabel"), hostSide);
+    QCOMPARE(driver->label("listPlaceDockLabel"), hostSide);
+    writeUserList(*driver, planted);
+
+    // The magnifier shows the frame pixel by pixel as the view gets it.
+    const QLabel* value = driver->window.findChild<MagnifierControl*>()->valueLabel;
+    for (const int shown : {int(dark), 250}) {
+        driver->action(QStringLiteral("Hot pixel correction"))->trigger();
+        for (int row = 0; row < planted.size(); ++row) {
+            driver->badpixelView()->selectRow(row);
+            QTRY_COMPARE(value->text(), QString::number(shown));
+        }
+    }
+
+    // The list belongs to the camera's serial, not to this window.
+    driver.reset();
+    driver = std::make_unique<WindowDriver>();
+    QTRY_VERIFY_WITH_TIMEOUT(driver->cameraRow(streaming) >= 0, 10000);
+    driver->openCamera(streaming);
+    QTRY_COMPARE(driver->cameraStatus(streaming), QStringLiteral("opened"));
+    QCOMPARE(userEntries(*driver), planted);
 }
 
 void TestGenicamCameras::secondClientHoldsControl()
