@@ -25,6 +25,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -317,8 +318,10 @@ void TestGenicamCameras::detectionFindsPlantedHotPixels()
 
 void TestGenicamCameras::defectTableRoundTrip()
 {
+    driver->action(QStringLiteral("&Close camera"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(spare), QStringLiteral("free"), 10000);
     driver->openCamera(spare);
-    QTRY_COMPARE(driver->cameraStatus(spare), QStringLiteral("opened"));
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(spare), QStringLiteral("opened"), 10000);
     QCOMPARE(driver->label("listPlaceLabel"), QStringLiteral("hot pixel list in the camera"));
     QCOMPARE(entriesOf(*driver, Factory), factoryPlanted);
 
@@ -339,8 +342,9 @@ void TestGenicamCameras::defectTableRoundTrip()
     // Read back over the protocol by a new session.
     driver->action(QStringLiteral("&Close camera"))->trigger();
     QVERIFY(listModel(*driver)->badpixelList().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(spare), QStringLiteral("free"), 10000);
     driver->openCamera(spare);
-    QTRY_COMPARE(driver->cameraStatus(spare), QStringLiteral("opened"));
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(spare), QStringLiteral("opened"), 10000);
     QCOMPARE(userEntries(*driver), user);
     QCOMPARE(entriesOf(*driver, Factory), factoryPlanted);
     driver->action(QStringLiteral("&Close camera"))->trigger();
@@ -348,12 +352,18 @@ void TestGenicamCameras::defectTableRoundTrip()
 
 void TestGenicamCameras::hostSideListAndCorrection()
 {
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(streaming), QStringLiteral("free"), 10000);
     driver->openCamera(streaming);
-    QTRY_COMPARE(driver->cameraStatus(streaming), QStringLiteral("opened"));
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(streaming), QStringLiteral("opened"), 10000);
     const QString hostSide = QStringLiteral("no defect table: host-side list");
     QCOMPARE(driver->label("listPlaceLabel"), hostSide);
     QCOMPARE(driver->label("listPlaceDockLabel"), hostSide);
     writeUserList(*driver, planted);
+    // The binary files go through the library's driver list, as on any camera.
+    const QString file = environment->path() + QStringLiteral("/host.bin");
+    driver->runner->fileNames = QStringList{file};
+    driver->action(QStringLiteral("&Save hot pixel list"))->trigger();
+    QVERIFY(QFileInfo::exists(file));
 
     // The magnifier shows the frame pixel by pixel as the view gets it.
     const QLabel* value = driver->window.findChild<MagnifierControl*>()->valueLabel;
@@ -368,9 +378,9 @@ void TestGenicamCameras::hostSideListAndCorrection()
     // The list belongs to the camera's serial, not to this window.
     driver.reset();
     driver = std::make_unique<WindowDriver>();
-    QTRY_VERIFY_WITH_TIMEOUT(driver->cameraRow(streaming) >= 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(streaming), QStringLiteral("free"), 10000);
     driver->openCamera(streaming);
-    QTRY_COMPARE(driver->cameraStatus(streaming), QStringLiteral("opened"));
+    QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(streaming), QStringLiteral("opened"), 10000);
     QCOMPARE(userEntries(*driver), planted);
 }
 
