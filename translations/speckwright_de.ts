@@ -128,6 +128,18 @@ Es wurde nichts importiert.</translation>
         <source>The hot pixel list was loaded from the file, but the camera library&apos;s own list could not be put back (status %1).</source>
         <translation>Die Hotpixel-Liste wurde aus der Datei geladen, aber die eigene Liste der Kamerabibliothek konnte nicht wiederhergestellt werden (Status %1).</translation>
     </message>
+    <message>
+        <source>The host-side hot pixel list %1 cannot be read.</source>
+        <translation>Die rechnerseitige Hotpixel-Liste %1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The host-side hot pixel list %1 is damaged.</source>
+        <translation>Die rechnerseitige Hotpixel-Liste %1 ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>The host-side hot pixel list %1 cannot be written.</source>
+        <translation>Die rechnerseitige Hotpixel-Liste %1 kann nicht geschrieben werden.</translation>
+    </message>
 </context>
 <context>
     <name>Camera</name>
@@ -820,6 +832,26 @@ Bitte stellen Sie sicher, dass der Sensor vollständig abgedeckt ist.</translati
     <message>
         <source>Averaged frame saved to %1</source>
         <translation>Gemitteltes Bild in %1 gespeichert</translation>
+    </message>
+    <message>
+        <source>hot pixel list in the camera</source>
+        <translation>Hotpixel-Liste in der Kamera</translation>
+    </message>
+    <message>
+        <source>no defect table: host-side list</source>
+        <translation>keine Defekttabelle: rechnerseitige Liste</translation>
+    </message>
+    <message>
+        <source>no list in the camera</source>
+        <translation>keine Liste in der Kamera</translation>
+    </message>
+    <message>
+        <source>This action will completely overwrite the user defined hot pixel list kept for this camera on this computer.</source>
+        <translation>Diese Aktion überschreibt die benutzerdefinierte Hotpixel-Liste, die für diese Kamera auf diesem Rechner gespeichert ist, vollständig.</translation>
+    </message>
+    <message>
+        <source>Hot pixel list kept on this computer</source>
+        <translation>Hotpixel-Liste auf diesem Rechner gespeichert</translation>
     </message>
 </context>
 <context>
