@@ -1,0 +1,65 @@
+#include "hostpixelcorrection.h"
+#include "testutils.h"
+
+#include <QTest>
+
+// A 6 x 6 frame whose pixels of one Bayer colour (even x, even y) are 40 and
+// all others 200; the listed pixels are hot (250).
+class TestHostPixelCorrection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replacesBySameColourNeighbours_data();
+    void replacesBySameColourNeighbours();
+};
+
+void TestHostPixelCorrection::replacesBySameColourNeighbours_data()
+{
+    QTest::addColumn<bool>("bayer");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QVector<QPoint>>("listed");
+    QTest::addColumn<QPoint>("checked");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("mono: the eight around")
+        << false << true << QVector<QPoint>{{2, 2}} << QPoint(2, 2) << 200;
+    QTest::newRow("bayer: two steps away")
+        << true << true << QVector<QPoint>{{2, 2}} << QPoint(2, 2) << 40;
+    QTest::newRow("bayer corner") << true << true << QVector<QPoint>{{0, 0}} << QPoint(0, 0) << 40;
+    QTest::newRow("listed neighbour left out")
+        << true << true << QVector<QPoint>{{2, 2}, {4, 2}} << QPoint(2, 2) << 40;
+    QTest::newRow("unlisted pixel kept")
+        << false << true << QVector<QPoint>{{2, 2}} << QPoint(3, 3) << 200;
+    QTest::newRow("correction off")
+        << true << false << QVector<QPoint>{{2, 2}} << QPoint(2, 2) << 250;
+}
+
+void TestHostPixelCorrection::replacesBySameColourNeighbours()
+{
+    QFETCH(bool, bayer);
+    QFETCH(bool, enabled);
+    QFETCH(QVector<QPoint>, listed);
+    QFETCH(QPoint, checked);
+    QFETCH(int, expected);
+
+    QImage frame = TestUtils::greyFrame(6, 6, 200);
+    for (int y = 0; y < 6; y += 2) {
+        for (int x = 0; x < 6; x += 2)
+            frame.setPixel(x, y, 40);
+    }
+    for (QPoint p : listed)
+        frame.setPixel(p, 250);
+    const QImage before = frame.copy();
+
+    HostPixelCorrection correction;
+    correction.setBayer(bayer);
+    correction.setEnabled(enabled);
+    correction.setPositions(listed);
+    QCOMPARE(correction.apply(frame).pixelIndex(checked), expected);
+    // The camera's buffer is never written.
+    QCOMPARE(frame, before);
+}
+
+QTEST_MAIN(TestHostPixelCorrection)
+#include "tst_hostpixelcorrection.moc"
