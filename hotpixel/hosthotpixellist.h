@@ -27,8 +27,6 @@ public:
     // Throws std::runtime_error when it cannot be written.
     void write(const QList<Badpixel>& entries) const;
 
-    QString filePath() const { return path; }
-
 private:
     QString path;
 };
