@@ -10,7 +10,7 @@ packages=(
   clang-format clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   desktop-file-utils appstream lintian dpkg-dev file x11-utils
-  libaravis-dev libusb-1.0-0-dev aravis-tools iproute2 util-linux
+  libaravis-dev libusb-1.0-0-dev aravis-tools libglib2.0-bin iproute2 util-linux
 )
 
 missing=()

@@ -5,7 +5,7 @@
 // in a camera's defect table and on the host, and the camera vanishing
 // mid-stream. Runs inside a loopback-only network namespace with
 // KIVO_GENICAM_ADDRESSES naming the two fake cameras; the second one has the
-// defect table of fake-camera-defect-table.xml.
+// defect table of defect-table-nodes.xml.
 
 // Before any Qt header: GLib names a member "signals", a word Qt defines.
 #include <arv.h>
