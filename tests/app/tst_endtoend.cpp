@@ -118,13 +118,10 @@ private slots:
     void detectMarksUnlistedHotPixels();
     void writeIntoCamera();
     void restartedProgramReadsWrittenList();
-    void textFileRoundTrip();
-    void binaryFileRoundTrip();
 
 private:
     // Delivers one simulated frame and waits until the display shows it.
     bool showNextFrame();
-    void triggerFileCommand(const QString& command, const QString& fileName);
 
     std::unique_ptr<TestUtils::IsolatedEnvironment> environment;
     std::unique_ptr<WindowDriver> driver;
@@ -305,46 +302,6 @@ void TestEndToEnd::restartedProgramReadsWrittenList()
     driver = std::make_unique<WindowDriver>();
     driver->openCamera(QString::fromLatin1(serial));
     QCOMPARE(userEntries(*driver), written);
-}
-
-void TestEndToEnd::triggerFileCommand(const QString& command, const QString& fileName)
-{
-    driver->runner->fileNames = QStringList{fileName};
-    driver->action(command)->trigger();
-}
-
-void TestEndToEnd::textFileRoundTrip()
-{
-    QVERIFY(driver);
-    const QString file = environment->path() + QStringLiteral("/hotpixels.txt");
-    triggerFileCommand(QStringLiteral("&Export hot pixel list"), file);
-    QVERIFY(QFile::exists(file));
-
-    driver->runner->shown.clear();
-    driver->runner->answers = {int(QMessageBox::Yes)};
-    driver->action(QStringLiteral("Clear user hot pixel"))->trigger();
-    QVERIFY(userEntries(*driver).isEmpty());
-    triggerFileCommand(QStringLiteral("&Import hot pixel list"), file);
-    QCOMPARE(userEntries(*driver), written);
-    // Only the clear asked something.
-    QCOMPARE(driver->runner->shown.size(), 1);
-}
-
-void TestEndToEnd::binaryFileRoundTrip()
-{
-    QVERIFY(driver);
-    const QString file = environment->path() + QStringLiteral("/hotpixels.bin");
-    triggerFileCommand(QStringLiteral("&Save hot pixel list"), file);
-    QVERIFY(QFile::exists(file));
-
-    driver->runner->shown.clear();
-    driver->runner->answers = {int(QMessageBox::Yes)};
-    driver->action(QStringLiteral("Clear user hot pixel"))->trigger();
-    QVERIFY(userEntries(*driver).isEmpty());
-    triggerFileCommand(QStringLiteral("&Load hot pixel list"), file);
-    QCOMPARE(userEntries(*driver), written);
-    // Only the clear asked something.
-    QCOMPARE(driver->runner->shown.size(), 1);
 }
 
 int main(int argc, char* argv[])

@@ -36,10 +36,6 @@ Q_DECLARE_METATYPE(Damage)
 
 namespace {
 
-// The child mode of this test program: prints the colour camera's EEPROM
-// user list as CamHotPixel gives it, word by word.
-constexpr char childVariable[] = "KIVO_TEST_PRINT_EEPROM";
-
 Words numbered(int count, int first = 10)
 {
     Words words{uint16_t(count)};
@@ -288,20 +284,6 @@ private slots:
         QCOMPARE(readList(h, CAM_HP_DRIVER_LIST_COUNT), (Words{1, 1, 1}));
     }
 
-    void eepromSurvivesANewProcess()
-    {
-        QCOMPARE(send(colour.handle(), CAM_HP_USER_WRITE, {2, 11, 12, 13, 14}), CAM_SUCCESS);
-        // The other process can only open the camera once this one lets it go.
-        colour.close();
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(child.waitForFinished(30000) && child.exitCode() == 0);
-        QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("2 11 12 13 14"));
-    }
-
     void eepromFilePerSerial()
     {
         // A list an earlier version stored under a plain serial, in the list file format.
@@ -429,19 +411,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsSet(childVariable)) {
-        KivoTestSession camera;
-        if (!camera.open(DefaultWorld::colourDevice, false))
-            return 1;
-        for (uint16_t w : readList(camera.handle(), CAM_HP_USER_COUNT))
-            std::printf("%u ", unsigned(w));
-        return 0;
-    }
-    QCoreApplication app(argc, argv);
-    TestKivoHotPixel test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestKivoHotPixel)
 
 #include "tst_kivohotpixel.moc"
