@@ -309,7 +309,9 @@ void TestBadpixelListModel::freshModel()
     model.addBadpixel(QPoint(12, 34));
     // Until a camera's lists were read, the camera takes no entry.
     QCOMPARE(errorText([&] { model.writeBadpixelList(nullptr); }), unreadRefusal(notRead));
+    QSignalSpy inserted(&model, &BadpixelListModel::rowsInserted);
     QVERIFY(model.insertRows(0, 1));
+    QCOMPARE(ranges(inserted), (Ranges{{0, 0}}));
     QCOMPARE(describe(model), QStringLiteral("0 0 1, 12 34 1"));
 
     QCOMPARE(model.data(model.index(1, 0)), QVariant(12));
