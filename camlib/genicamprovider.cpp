@@ -55,27 +55,15 @@ GenicamProvider::GenicamProvider(std::vector<std::string> addresses,
 
 void GenicamProvider::recordError(uint32_t handle, int32_t code, const std::string& text)
 {
-    errors[sessions.count(handle) ? handle : 0] = {code, text};
+    errors.record(sessions.count(handle) ? handle : 0, code, text);
 }
 
 int32_t GenicamProvider::lastError(uint32_t handle, int32_t* code, char** text)
 {
-    // Each thread keeps its own copy, valid until its next call.
-    thread_local std::string copy;
     if (!code || !text)
         return StatusInvalidParameter;
     Lock lock(mutex);
-    if (handle != 0 && !sessions.count(handle)) {
-        copy = "Unknown camera handle " + std::to_string(handle) + ".";
-        *code = StatusInvalidHandle;
-        *text = copy.data();
-        return StatusInvalidHandle;
-    }
-    const auto it = errors.find(handle);
-    *code = it == errors.end() ? CAM_SUCCESS : it->second.code;
-    copy = it == errors.end() ? "No error." : it->second.text;
-    *text = copy.data();
-    return CAM_SUCCESS;
+    return errors.report(handle, handle == 0 || sessions.count(handle), code, text);
 }
 
 GenicamSession& GenicamProvider::session(uint32_t handle)
@@ -179,7 +167,7 @@ int32_t GenicamProvider::close(uint32_t handle)
         eventsChanged.notify_all();
         std::unique_ptr<GenicamSession> closing = std::move(sessions.at(handle));
         sessions.erase(handle);
-        errors.erase(handle);
+        errors.forget(handle);
         // Releasing the camera talks to it: not under the lock. One that has
         // vanished answers nothing, and Aravis waits out its retries: that
         // wait must not hold up the caller.

@@ -2,6 +2,7 @@
 
 #include "camerror.h"
 #include "camstatus.h"
+#include "errorbook.h"
 #include "genicamsession.h"
 #include "kivo_api.h"
 
@@ -110,12 +111,6 @@ private:
         return call(handle, [&](Lock&) { return op(session(handle)); });
     }
 
-    struct Error
-    {
-        int32_t code = 0;
-        std::string text;
-    };
-
     GenicamSession& session(uint32_t handle);
     genicam::FoundCamera cameraFor(uint32_t request) const;
     void recordError(uint32_t handle, int32_t code, const std::string& text);
@@ -129,7 +124,7 @@ private:
     mutable std::mutex mutex;
     std::condition_variable eventsChanged;
     std::map<uint32_t, std::unique_ptr<GenicamSession>> sessions;
-    std::map<uint32_t, Error> errors;
+    ErrorBook errors;
     uint32_t lastHandle = 0;
     // Last: its thread calls back into the members above.
     genicam::CameraDirectory directory;

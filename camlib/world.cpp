@@ -49,7 +49,7 @@ World::World()
 void World::recordError(uint32_t handle, int32_t code, const std::string& text)
 {
     const uint32_t key = sessions.count(handle) ? handle : 0;
-    errors[key] = {code, text};
+    errors.record(key, code, text);
 }
 
 void World::requireDevice(uint32_t handle, const char* operation) const
@@ -70,22 +70,10 @@ void World::requireDevice(uint32_t handle, const char* operation) const
 
 int32_t World::lastError(uint32_t handle, int32_t* code, char** text)
 {
-    // Each thread keeps its own copy, valid until its next call.
-    thread_local std::string copy;
     if (!code || !text)
         return StatusInvalidParameter;
     Lock lock(mutex);
-    if (handle != 0 && !sessions.count(handle)) {
-        copy = "Unknown camera handle " + std::to_string(handle) + ".";
-        *code = StatusInvalidHandle;
-        *text = copy.data();
-        return StatusInvalidHandle;
-    }
-    const auto it = errors.find(handle);
-    *code = it == errors.end() ? CAM_SUCCESS : it->second.code;
-    copy = it == errors.end() ? "No error." : it->second.text;
-    *text = copy.data();
-    return CAM_SUCCESS;
+    return errors.report(handle, handle == 0 || sessions.count(handle), code, text);
 }
 
 std::vector<SimCamera*> World::connectedCameras() const
@@ -214,7 +202,7 @@ void World::close(Lock& lock, uint32_t handle)
     s.events->close();
     eventsChanged.notify_all();
     s.camera.openHandle = 0;
-    errors.erase(handle);
+    errors.forget(handle);
     sessions.erase(handle);
 }
 

@@ -3,6 +3,7 @@
 #include "cameraconfig.h"
 #include "camerror.h"
 #include "camstatus.h"
+#include "errorbook.h"
 #include "eventhub.h"
 #include "faulttable.h"
 #include "kivo_api.h"
@@ -109,12 +110,6 @@ public:
 private:
     World();
 
-    struct Error
-    {
-        int32_t code = 0;
-        std::string text;
-    };
-
     void recordError(uint32_t handle, int32_t code, const std::string& text);
     // Throws CamError(StatusCameraRemoved) when the operation needs the camera
     // itself and the camera of the open handle is unplugged.
@@ -132,7 +127,7 @@ private:
     std::map<uint32_t, std::unique_ptr<Session>> sessions;
     const std::shared_ptr<EventHub> libraryEvents = std::make_shared<EventHub>();
     FaultTable faults;
-    std::map<uint32_t, Error> errors;
+    ErrorBook errors;
     uint32_t lastHandle = 0;
     std::thread frameThread;
 };
