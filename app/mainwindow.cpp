@@ -539,6 +539,9 @@ void MainWindow::createCameraListDock()
         cameraListView->horizontalHeader()->minimumSectionSize());
     setUpTableView(cameraListView);
     cameraListView->resizeColumnsToContents();
+    // Cameras found later (GenICam ids run to five digits) must fit as well.
+    connect(&cameraListModel, &QAbstractItemModel::rowsInserted, cameraListView,
+            &QTableView::resizeColumnsToContents);
     connect(cameraListView, &QTableView::customContextMenuRequested, this,
             &MainWindow::showCameraListContextMenu);
     connect(cameraListView, &QTableView::doubleClicked, this, &MainWindow::openCamera);

@@ -212,6 +212,11 @@ void TestGenicamCameras::listShowsBothSources()
         QCOMPARE(model->index(row, 2).data().toString(), QStringLiteral("Fake"));
         QCOMPARE(driver->cameraStatus(serial), QStringLiteral("free"));
         QVERIFY(deviceIdOf(*driver, serial) >= 0x7000);
+        // The long ids are shown whole, not cut to an ellipsis.
+        const QTableView* view = driver->cameraView();
+        for (int column : {0, 1})
+            QVERIFY(view->columnWidth(column) > view->fontMetrics().horizontalAdvance(
+                                                    model->index(row, column).data().toString()));
     }
     QVERIFY(driver->cameraRow(QStringLiteral("SIM0001280")) >= 0);
 }
