@@ -34,5 +34,8 @@ convert "${frames[@]}" "$out/main.ico"
 # the SVG itself is installed as the scalable one.
 for size in 16 22 24 32 48 64 128 256; do
   mkdir -p "$root/packaging/icons/${size}x${size}"
-  rsvg-convert -w "$size" -h "$size" -o "$root/packaging/icons/${size}x${size}/speckwright.png" "$src/main.svg"
+  png="$root/packaging/icons/${size}x${size}/speckwright.png"
+  rsvg-convert -w "$size" -h "$size" -o "$png" "$src/main.svg"
+  # Without the renderer's metadata, so the files change only with the icon.
+  convert "$png" -strip -define png:compression-level=9 PNG32:"$png"
 done
