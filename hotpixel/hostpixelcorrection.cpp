@@ -1,5 +1,7 @@
 #include "hostpixelcorrection.h"
 
+#include <cstring>
+
 void HostPixelCorrection::setPositions(const QVector<QPoint>& listedPositions)
 {
     positions = listedPositions;
@@ -8,11 +10,17 @@ void HostPixelCorrection::setPositions(const QVector<QPoint>& listedPositions)
         listed.insert(key(p));
 }
 
-QImage HostPixelCorrection::apply(const QImage& frame) const
+QImage HostPixelCorrection::apply(const QImage& frame)
 {
     if (!enabled || positions.isEmpty() || frame.depth() != 8)
         return frame;
-    QImage corrected = frame.copy();
+    QImage& corrected = buffers[nextBuffer];
+    nextBuffer ^= 1;
+    if (corrected.size() != frame.size() || corrected.format() != frame.format())
+        corrected = QImage(frame.size(), frame.format());
+    corrected.setColorTable(frame.colorTable());
+    for (int y = 0; y < frame.height(); ++y)
+        std::memcpy(corrected.scanLine(y), frame.constScanLine(y), size_t(frame.width()));
     const int step = bayer ? 2 : 1;
     const QRect area = frame.rect();
     for (QPoint p : positions) {

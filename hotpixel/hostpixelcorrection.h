@@ -17,7 +17,7 @@ public:
     void setBayer(bool mosaic) { bayer = mosaic; }
 
     // The frame itself when there is nothing to correct, else a corrected copy.
-    QImage apply(const QImage& frame) const;
+    QImage apply(const QImage& frame);
 
 private:
     static quint32 key(QPoint p) { return quint32(p.y()) << 16 | quint32(p.x()); }
@@ -26,4 +26,9 @@ private:
     QSet<quint32> listed;
     bool enabled = false;
     bool bayer = false;
+    // The copies are written in turn into two kept buffers: the view still
+    // holds the one handed out last, and a buffer it holds would be copied
+    // anew instead of written.
+    QImage buffers[2];
+    int nextBuffer = 0;
 };
