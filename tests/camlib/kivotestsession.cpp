@@ -1,10 +1,11 @@
 #include "kivotestsession.h"
 
-#include "kivo_control.h"
-
 #include <QByteArrayList>
+#include <QFile>
 
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -42,6 +43,12 @@ std::vector<uint16_t> controlList(int (*read)(const char*, uint16_t*, int), cons
     std::vector<uint16_t> words(size_t(n) * 2 + 1);
     read(serial, words.data(), int(words.size()));
     return words;
+}
+
+mode_t fileMode(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
 }
 
 std::vector<CAM_CAMERA_INFO> listCameras(uint32_t capacity)
@@ -126,6 +133,12 @@ void KivoTestSession::close()
     memoryIds.clear();
     CamClose(cameraHandle);
     cameraHandle = 0;
+}
+
+bool KivoTestSession::loadWorld(const QByteArray& json)
+{
+    close();
+    return KivoSimLoadWorld(json.isEmpty() ? nullptr : json.constData()) == 0;
 }
 
 Waited KivoTestSession::waitEvent(uint32_t timeoutMs) const

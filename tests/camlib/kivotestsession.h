@@ -1,12 +1,17 @@
 #pragma once
 
 #include "kivo_api.h"
+#include "kivo_control.h"
+#include "testutils.h"
 
 #include <QByteArray>
+#include <QTest>
 
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
+
+#include <sys/types.h>
 
 // Serials and device ids of the library's built-in cameras.
 namespace DefaultWorld {
@@ -25,6 +30,9 @@ QByteArray lastErrorText(uint32_t handle);
 
 // Words of a hot pixel list as the control interface gives them.
 std::vector<uint16_t> controlList(int (*read)(const char*, uint16_t*, int), const char* serial);
+
+// The file type and permission bits of path, 0 when there is no such file.
+mode_t fileMode(const QString& path);
 
 // The records of CamList, and the one of serial (zeroed when not listed).
 std::vector<CAM_CAMERA_INFO> listCameras(uint32_t capacity = 16);
@@ -54,6 +62,8 @@ public:
     // False when any step fails; the camera is closed again then.
     bool open(uint32_t deviceId, bool capture = true);
     void close();
+    // Closes the camera and loads the world, the built-in one when json is empty.
+    bool loadWorld(const QByteArray& json = QByteArray());
 
     uint32_t handle() const { return cameraHandle; }
     int width() const { return size[0]; }

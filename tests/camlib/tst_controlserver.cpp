@@ -1,13 +1,10 @@
-#include "kivo_control.h"
 #include "kivotestsession.h"
-#include "testutils.h"
 #include "uniquefd.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <cstring>
 #include <memory>
@@ -41,39 +38,25 @@ QString socketOf(qint64 pid, const QString& directory = socketDirectory())
     return directory + QLatin1Char('/') + QString::number(pid) + QStringLiteral(".sock");
 }
 
-// The file type and permission bits of path, 0 when there is no such file.
-mode_t modeOf(const QString& path)
-{
-    struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
-}
-
 QStringList words(const char* line)
 {
     return QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-Outcome
-runKivoctl(const QStringList& args,
-           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+// kivoctl aimed at the program pid, or with pid 0 at the one it finds.
+Outcome kivoctl(const QStringList& args, qint64 pid = QCoreApplication::applicationPid(),
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KIVOCTL_PATH), args);
+    const QStringList target{QStringLiteral("--pid"), QString::number(pid)};
+    process.start(QStringLiteral(KIVOCTL_PATH), (pid ? target : QStringList()) + args);
     Outcome outcome;
     if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit)
         outcome.exitCode = process.exitCode();
     outcome.out = QString::fromLocal8Bit(process.readAllStandardOutput());
     outcome.err = QString::fromLocal8Bit(process.readAllStandardError());
     return outcome;
-}
-
-// kivoctl aimed at this test process.
-Outcome kivoctl(const QStringList& args)
-{
-    return runKivoctl(
-        QStringList{QStringLiteral("--pid"), QString::number(QCoreApplication::applicationPid())} +
-        args);
 }
 
 // A client of this test program's control socket that speaks for itself.
@@ -132,11 +115,7 @@ class TestControlServer : public QObject
     KivoTestSession camera;
 
 private slots:
-    void init()
-    {
-        camera.close();
-        QCOMPARE(KivoSimLoadWorld(nullptr), 0);
-    }
+    void init() { QVERIFY(camera.loadWorld()); }
 
     void commandsChangeTheWorld_data()
     {
@@ -282,11 +261,8 @@ private slots:
     void repliesReachTheTerminalWithoutControlCharacters()
     {
         // A camera's name travels in the reply.
-        QCOMPARE(KivoSimLoadWorld(testWorld({""})
-                                      .replace(R"("model":"Test")",
-                                               "\"model\":\"\\u001b[2J\\u009bTest\\u00e4\\u0007\"")
-                                      .constData()),
-                 0);
+        QVERIFY(camera.loadWorld(testWorld({""}).replace(
+            R"("model":"Test")", "\"model\":\"\\u001b[2J\\u009bTest\\u00e4\\u0007\"")));
         QCOMPARE(kivoctl(words("list")).out,
                  QStringLiteral("1 camera\nTEST1  ?[2J?Test\u00e4?  device 1\n"));
     }
@@ -313,10 +289,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         const Outcome outcome =
-            runKivoctl(QStringList{QStringLiteral("--pid"),
-                                   QString::number(QCoreApplication::applicationPid())}
-                           << words("list"),
-                       environment);
+            kivoctl(words("list"), QCoreApplication::applicationPid(), environment);
         QVERIFY(outcome.exitCode > 0);
         QVERIFY2(outcome.err.contains(QLatin1String("is not a directory of this user")),
                  qPrintable(outcome.err));
@@ -330,15 +303,15 @@ private slots:
         const auto quiet = startHost(optedOut);
         QVERIFY(quiet);
         // Opted out: no socket, so kivoctl finds this test program alone.
-        QCOMPARE(modeOf(socketOf(quiet->processId())), mode_t(0));
-        const Outcome alone = runKivoctl(words("list"));
+        QCOMPARE(fileMode(socketOf(quiet->processId())), mode_t(0));
+        const Outcome alone = kivoctl(words("list"), 0);
         QCOMPARE(alone.exitCode, 0);
         QVERIFY(alone.out.startsWith(QLatin1String("3 cameras\n")));
 
         const auto other = startHost(environment);
         QVERIFY(other);
         const qint64 otherPid = other->processId();
-        const Outcome several = runKivoctl(words("list"));
+        const Outcome several = kivoctl(words("list"), 0);
         QVERIFY(several.exitCode > 0);
         QVERIFY2(several.err.contains(QLatin1String("several programs")) &&
                      several.err.contains(QString::number(QCoreApplication::applicationPid())) &&
@@ -349,16 +322,15 @@ private slots:
         // it, and the next program to start removes it.
         other->kill();
         QVERIFY(other->waitForFinished(30000));
-        QVERIFY(modeOf(socketOf(otherPid)) != 0);
-        QCOMPARE(runKivoctl(words("list")).exitCode, 0);
-        const Outcome stale = runKivoctl(
-            QStringList{QStringLiteral("--pid"), QString::number(otherPid)} << words("list"));
+        QVERIFY(fileMode(socketOf(otherPid)) != 0);
+        QCOMPARE(kivoctl(words("list"), 0).exitCode, 0);
+        const Outcome stale = kivoctl(words("list"), otherPid);
         QVERIFY(stale.exitCode > 0);
         QVERIFY2(stale.err.contains(QLatin1String("stale socket")), qPrintable(stale.err));
 
         const auto next = startHost(environment);
         QVERIFY(next);
-        QCOMPARE(modeOf(socketOf(otherPid)), mode_t(0));
+        QCOMPARE(fileMode(socketOf(otherPid)), mode_t(0));
         QVERIFY(stopHost(*next) && stopHost(*quiet));
     }
 
@@ -381,10 +353,10 @@ private slots:
         const auto host = startHost(environment);
         QVERIFY(host);
         const QString socket = socketOf(host->processId(), directory);
-        QCOMPARE(modeOf(socket), mode_t(S_IFSOCK | 0600));
-        QCOMPARE(modeOf(directory), mode_t(S_IFDIR | 0700));
+        QCOMPARE(fileMode(socket), mode_t(S_IFSOCK | 0600));
+        QCOMPARE(fileMode(directory), mode_t(S_IFDIR | 0700));
         QVERIFY(stopHost(*host));
-        QCOMPARE(modeOf(socket), mode_t(0));
+        QCOMPARE(fileMode(socket), mode_t(0));
     }
 };
 

@@ -1,9 +1,6 @@
-#include "kivo_control.h"
 #include "kivotestsession.h"
-#include "testutils.h"
 
 #include <QElapsedTimer>
-#include <QTest>
 
 #include <chrono>
 #include <functional>
@@ -52,42 +49,39 @@ class TestKivoEvents : public QObject
 private slots:
     void init()
     {
-        camera.close();
         // A new world drops pending events; registrations on handle 0 outlive it.
-        QCOMPARE(KivoSimLoadWorld(nullptr), 0);
+        QVERIFY(camera.loadWorld());
         QVERIFY(armEvents(0, {wakeId, otherId}));
     }
 
-    void signalEndsPendingWait_data()
+    void pendingWaitEnds_data()
     {
         QTest::addColumn<bool>("onCamera");
-        QTest::newRow("library handle 0, no camera open") << false;
-        QTest::newRow("camera handle") << true;
+        QTest::addColumn<bool>("byClose");
+        QTest::newRow("signal on library handle 0, no camera open") << false << false;
+        QTest::newRow("signal on the camera handle") << true << false;
+        QTest::newRow("camera closed") << true << true;
     }
 
-    void signalEndsPendingWait()
+    void pendingWaitEnds()
     {
         QFETCH(bool, onCamera);
+        QFETCH(bool, byClose);
         if (onCamera) {
             QVERIFY(camera.open(DefaultWorld::colourDevice, false));
             QVERIFY(armEvents(camera.handle(), {wakeId, otherId}));
         }
-        auto pending = waitInThread(camera.handle(), {otherId, wakeId});
+        const uint32_t h = camera.handle();
+        auto pending = waitInThread(h, {otherId, wakeId});
         QVERIFY(pending.wait_for(std::chrono::seconds(0)) == std::future_status::timeout);
-        QVERIFY(send(CAM_EVENT_SIGNAL, wakeId, camera.handle()));
+        if (byClose)
+            camera.close();
+        else
+            QVERIFY(send(CAM_EVENT_SIGNAL, wakeId, h));
         const Waited w = finished(pending);
-        QCOMPARE(w.status, CAM_SUCCESS);
-        QCOMPARE(w.signalled, wakeId);
-    }
-
-    void closingEndsAWaitOnTheHandle()
-    {
-        QVERIFY(camera.open(DefaultWorld::colourDevice, false));
-        auto pending = waitInThread(camera.handle(), {CAM_EV_FRAME});
-        QVERIFY(pending.wait_for(std::chrono::seconds(0)) == std::future_status::timeout);
-        camera.close();
-        const Waited w = finished(pending);
-        QVERIFY(w.status != CAM_SUCCESS && w.status != -1);
+        QVERIFY(w.status != -1);
+        QCOMPARE(w.status == CAM_SUCCESS, !byClose);
+        QCOMPARE(w.signalled, byClose ? 0U : wakeId);
     }
 
     void timeoutIsHonoured_data()

@@ -1,8 +1,4 @@
-#include "kivo_control.h"
 #include "kivotestsession.h"
-#include "testutils.h"
-
-#include <QTest>
 
 namespace {
 
@@ -35,8 +31,7 @@ class TestKivoParameters : public QObject
 private slots:
     void init()
     {
-        camera.close();
-        QCOMPARE(KivoSimLoadWorld(nullptr), 0);
+        QVERIFY(camera.loadWorld());
         QVERIFY(camera.open(DefaultWorld::colourDevice, false));
         h = camera.handle();
     }
@@ -140,8 +135,7 @@ private slots:
         QFETCH(QByteArray, fields);
         QFETCH(int, request);
         QFETCH(int, inForce);
-        camera.close();
-        QCOMPARE(KivoSimLoadWorld(testWorld({fields}).constData()), 0);
+        QVERIFY(camera.loadWorld(testWorld({fields})));
         QVERIFY(camera.open(1, false));
         QCOMPARE(CamColorMode(camera.handle(), request), CAM_SUCCESS);
         QCOMPARE(CamColorMode(camera.handle(), CAM_GET_CURRENT), inForce);

@@ -1,23 +1,13 @@
-#include "kivo_control.h"
 #include "kivotestsession.h"
-#include "testutils.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QTest>
 
 #include <algorithm>
-#include <cstdio>
 
 #include <sys/stat.h>
 
 namespace {
-
-// The child modes of this test program: prints the serial of each listed
-// camera; holds the colour camera open until its standard input closes.
-constexpr char childVariable[] = "KIVO_TEST_LIST_CAMERAS";
-constexpr char holdVariable[] = "KIVO_TEST_HOLD_CAMERA";
 
 int32_t openDevice(uint32_t device, uint32_t& handle)
 {
@@ -35,11 +25,7 @@ class TestKivoWorld : public QObject
     KivoTestSession camera;
 
 private slots:
-    void init()
-    {
-        camera.close();
-        QCOMPARE(KivoSimLoadWorld(nullptr), 0);
-    }
+    void init() { QVERIFY(camera.loadWorld()); }
 
     void cleanup() { KivoSimClearFaults(); }
 
@@ -62,10 +48,7 @@ private slots:
         }
         camera.close();
         QCOMPARE(listed(DefaultWorld::colourSerial).inUse, 0U);
-    }
-
-    void listWritesNoMoreThanItsCapacity()
-    {
+        // Room for one: one record, nothing written past it.
         std::vector<uint8_t> storage(4 + 2 * sizeof(CAM_CAMERA_INFO), 0xAB);
         auto* list = reinterpret_cast<CAM_CAMERA_LIST*>(storage.data());
         list->count = 1;
@@ -109,10 +92,7 @@ private slots:
     {
         QFETCH(bool, killed);
         QProcess other;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(holdVariable), QStringLiteral("1"));
-        other.setProcessEnvironment(env);
-        other.start(QCoreApplication::applicationFilePath(), QStringList());
+        other.start(QStringLiteral(KIVO_SIM_HOST_PATH), {QStringLiteral("hold")});
         QVERIFY(other.waitForReadyRead(30000));
         QVERIFY(listed(DefaultWorld::colourSerial).inUse != 0);
         uint32_t handle = 0;
@@ -208,9 +188,8 @@ private slots:
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KIVO_SIM_CONFIG"), path);
-        env.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        child.start(QStringLiteral(KIVO_SIM_HOST_PATH), {QStringLiteral("list")});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(child.readAllStandardOutput().simplified(), serials);
@@ -253,10 +232,8 @@ private slots:
         QCOMPARE(CamGain(h, 10, -1, -1, -1), 9);
         QCOMPARE(KivoSimInjectFault("CamGain", 0, 9), 0);
         QCOMPARE(CamGain(h, 10, -1, -1, -1), CAM_SUCCESS);
-    }
 
-    void injectedFaultsAreChecked()
-    {
+        // Faults that cannot be are refused.
         QCOMPARE(KivoSimInjectFault("CamFly", 1, 5), -1);
         QVERIFY(qstrlen(KivoSimLastMessage()) > 0);
         QCOMPARE(KivoSimInjectFault("CamOpen:1", 1, 5), -1); // a call without commands
@@ -264,13 +241,13 @@ private slots:
         QCOMPARE(KivoSimInjectFault("CamOpen", -1, 5), -1);
         QCOMPARE(KivoSimInjectFaultAfter("CamOpen", -1, 1, 5), -1);
         QCOMPARE(KivoSimInjectFault("CamOpen", 1, 0), -1);
-        QVERIFY(camera.open(DefaultWorld::colourDevice, false));
+        QCOMPARE(KivoSimPendingFaults(), 0);
     }
 
     void badInputIsRefused()
     {
         // Small cameras under the default device ids keep this quick.
-        QCOMPARE(KivoSimLoadWorld(testWorld({"", ""}).constData()), 0);
+        QVERIFY(camera.loadWorld(testWorld({"", ""})));
         QVERIFY(camera.open(DefaultWorld::colourDevice, false));
         const uint32_t h = camera.handle();
         double d = 0;
@@ -301,26 +278,5 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsSet(childVariable)) {
-        for (const CAM_CAMERA_INFO& info : listCameras())
-            std::printf("%s\n", info.serial);
-        return 0;
-    }
-    if (qEnvironmentVariableIsSet(holdVariable)) {
-        KivoTestSession held;
-        if (!held.open(DefaultWorld::colourDevice, false))
-            return 1;
-        std::puts("ready");
-        std::fflush(stdout);
-        while (std::getchar() != EOF) {
-        }
-        return 0;
-    }
-    QCoreApplication app(argc, argv);
-    TestKivoWorld test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestKivoWorld)
 #include "tst_kivoworld.moc"
