@@ -260,7 +260,6 @@ private slots:
 
     void repliesReachTheTerminalWithoutControlCharacters()
     {
-        // A camera's name travels in the reply.
         QVERIFY(camera.loadWorld(testWorld({""}).replace(
             R"("model":"Test")", "\"model\":\"\\u001b[2J\\u009bTest\\u00e4\\u0007\"")));
         QCOMPARE(kivoctl(words("list")).out,

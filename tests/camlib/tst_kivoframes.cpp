@@ -47,7 +47,6 @@ class TestKivoFrames : public QObject
         return seen;
     }
 
-    // The set of buffers that the next frames were written to.
     std::set<char*> buffersWritten(int frames)
     {
         std::set<char*> written;
@@ -63,7 +62,7 @@ private slots:
     // A small camera, cheap enough to run at a high rate in every build.
     void init() { QVERIFY(camera.loadWorld(testWorld({""}))); }
 
-    void framesArriveAtTheSetRate()
+    void capturedFramesArriveAtTheSetRate()
     {
         QVERIFY(camera.open(1, false));
         const uint32_t h = camera.handle();
@@ -90,32 +89,25 @@ private slots:
         QVERIFY2(CamCurrentFps(h, &fps) == CAM_SUCCESS && fps > 25.0 && fps < 60.0,
                  QByteArray::number(fps));
 
-        QCOMPARE(CamStopCapture(h, 1), CAM_SUCCESS);
-        QVERIFY(CamCurrentFps(h, &fps) == CAM_SUCCESS && fps == 0.0);
-        const int64_t produced = KivoSimFramesProduced("TEST1");
-        camera.waitFrame(0); // a frame latched before the stop may still be pending
-        QVERIFY(!camera.waitFrame(100));
-        QCOMPARE(KivoSimFramesProduced("TEST1"), produced);
-    }
-
-    void lockedBufferIsNeverWritten()
-    {
-        QVERIFY(camera.open(1, false));
-        double rate = 0;
-        QCOMPARE(CamFrameRate(camera.handle(), 100.0, &rate), CAM_SUCCESS);
-        QCOMPARE(CamStartCapture(camera.handle(), 0), CAM_SUCCESS);
-        QVERIFY(camera.waitFrame());
+        // A locked buffer is never written; the other two take the frames meanwhile.
         char* locked = nullptr;
-        QCOMPARE(CamRingLatest(camera.handle(), nullptr, nullptr, &locked), CAM_SUCCESS);
-        QCOMPARE(CamRingLock(camera.handle(), -1, locked), CAM_SUCCESS);
+        QCOMPARE(CamRingLatest(h, nullptr, nullptr, &locked), CAM_SUCCESS);
+        QCOMPARE(CamRingLock(h, -1, locked), CAM_SUCCESS);
         const std::vector<uint8_t> kept(locked, locked + camera.frameBytes());
         camera.waitFrame(0); // the event of the frame now locked may still be pending
         const std::set<char*> whileLocked = buffersWritten(8);
         QVERIFY(!whileLocked.count(locked));
         QCOMPARE(whileLocked.size(), size_t(2));
         QVERIFY(std::equal(kept.begin(), kept.end(), locked));
-        QCOMPARE(CamRingUnlock(camera.handle(), -1, locked), CAM_SUCCESS);
+        QCOMPARE(CamRingUnlock(h, -1, locked), CAM_SUCCESS);
         QVERIFY(buffersWritten(6).count(locked));
+
+        QCOMPARE(CamStopCapture(h, 1), CAM_SUCCESS);
+        QVERIFY(CamCurrentFps(h, &fps) == CAM_SUCCESS && fps == 0.0);
+        const int64_t produced = KivoSimFramesProduced("TEST1");
+        camera.waitFrame(0); // a frame latched before the stop may still be pending
+        QVERIFY(!camera.waitFrame(100));
+        QCOMPARE(KivoSimFramesProduced("TEST1"), produced);
     }
 
     void fillingBufferCannotBeLockedAndFullRingDrops()
@@ -225,9 +217,6 @@ private slots:
         const std::vector<uint8_t> first = camera.deliverFrame(DefaultWorld::colourSerial);
         const std::vector<uint8_t> second = camera.deliverFrame(DefaultWorld::colourSerial);
         QCOMPARE(second.size(), size_t(1280 * 1024));
-        // Far more than the 5000 bright bytes that tell an uncovered sensor.
-        QVERIFY(std::count_if(first.begin(), first.end(), [](uint8_t v) { return v > 100; }) >
-                100000);
         // Moving: row 100 is shifted, not repeated.
         int differing = 0;
         for (size_t i = 100 * 1280; i < 101 * 1280; ++i)

@@ -122,7 +122,6 @@ private slots:
         QTest::addColumn<QByteArray>("fields");
         QTest::addColumn<int>("request");
         QTest::addColumn<int>("inForce");
-        QTest::newRow("bayer camera, raw") << QByteArray() << 11 << 11;
         QTest::newRow("bayer camera, mono") << QByteArray() << 6 << 6;
         QTest::newRow("bayer camera, rgb32") << QByteArray() << 0 << 0;
         QTest::newRow("mono camera, raw asked") << QByteArray(R"("color":"mono")") << 11 << 6;
