@@ -2,10 +2,11 @@
 //   kivo_sim_host        says "ready" once the library runs, exits when its input closes
 //   kivo_sim_host hold   the same, holding device 1 open meanwhile
 //   kivo_sim_host list   prints the serial of each listed camera
-//   kivo_sim_host write <target file> <first list file> <second list file>
-//     opens device 1 and, round after round, writes the two files' lists in
-//     turn into its EEPROM and, as its driver list, into the target file; says
-//     "ready" after the first round and ends after a round once its input closes.
+//   kivo_sim_host write <target file>
+//     opens device 1 and, round after round, writes lists of 1000 and 900
+//     entries in turn into its EEPROM and, as its driver list, into the target
+//     file; says "ready" after the first round, ends after a round once its
+//     input closes.
 
 #include "kivo_api.h"
 
@@ -28,15 +29,13 @@ int32_t fileCommand(uint32_t handle, uint32_t command, const char* path)
     return CamHotPixel(handle, command, name.data(), 0);
 }
 
-bool readDriverList(uint32_t handle, const char* path, Words& words)
+// The same lists as the test's grid(1000) and grid(900, 1).
+Words grid(int count, int shift)
 {
-    uint32_t count = 0;
-    if (fileCommand(handle, CAM_HP_DRIVER_LIST_LOAD_FILE, path) != CAM_SUCCESS ||
-        CamHotPixel(handle, CAM_HP_DRIVER_LIST_COUNT, &count, 4) != CAM_SUCCESS)
-        return false;
-    words.assign(2 * size_t(count) + 1, 0);
-    return CamHotPixel(handle, CAM_HP_DRIVER_LIST_GET, words.data(), uint32_t(words.size() * 2)) ==
-           CAM_SUCCESS;
+    Words words{uint16_t(count)};
+    for (int k = 0; k < count; ++k)
+        words.insert(words.end(), {uint16_t((k + shift) % 64), uint16_t(k / 64)});
+    return words;
 }
 
 bool writeBoth(uint32_t handle, Words& words, const char* target)
@@ -60,13 +59,11 @@ void sayReady()
     std::fflush(stdout);
 }
 
-int writeLists(uint32_t handle, char** files)
+int writeLists(uint32_t handle, const char* target)
 {
-    Words lists[2];
-    if (!readDriverList(handle, files[1], lists[0]) || !readDriverList(handle, files[2], lists[1]))
-        return 1;
+    Words lists[2] = {grid(1000, 0), grid(900, 1)};
     for (unsigned round = 0;; ++round) {
-        if (!writeBoth(handle, lists[round % 2], files[0]))
+        if (!writeBoth(handle, lists[round % 2], target))
             return 1;
         if (round == 0)
             sayReady();
@@ -94,7 +91,7 @@ int main(int argc, char** argv)
     if (CamCount(&count) != CAM_SUCCESS || (mode != "" && CamOpen(&handle, nullptr) != CAM_SUCCESS))
         return 1;
     if (mode == "write")
-        return argc == 5 ? writeLists(handle, argv + 2) : 2;
+        return argc == 3 ? writeLists(handle, argv[2]) : 2;
     sayReady();
     while (std::getchar() != EOF) {
     }

@@ -1,7 +1,5 @@
 #include "kivotestsession.h"
 
-#include <QElapsedTimer>
-
 #include <chrono>
 #include <functional>
 #include <future>
@@ -54,23 +52,18 @@ private slots:
         QVERIFY(armEvents(0, {wakeId, otherId}));
     }
 
-    void pendingWaitEnds_data()
+    void pendingWaitOnACameraEnds_data()
     {
-        QTest::addColumn<bool>("onCamera");
         QTest::addColumn<bool>("byClose");
-        QTest::newRow("signal on library handle 0, no camera open") << false << false;
-        QTest::newRow("signal on the camera handle") << true << false;
-        QTest::newRow("camera closed") << true << true;
+        QTest::newRow("signalled") << false;
+        QTest::newRow("camera closed") << true;
     }
 
-    void pendingWaitEnds()
+    void pendingWaitOnACameraEnds()
     {
-        QFETCH(bool, onCamera);
         QFETCH(bool, byClose);
-        if (onCamera) {
-            QVERIFY(camera.open(DefaultWorld::colourDevice, false));
-            QVERIFY(armEvents(camera.handle(), {wakeId, otherId}));
-        }
+        QVERIFY(camera.open(DefaultWorld::colourDevice, false));
+        QVERIFY(armEvents(camera.handle(), {wakeId, otherId}));
         const uint32_t h = camera.handle();
         auto pending = waitInThread(h, {otherId, wakeId});
         QVERIFY(pending.wait_for(std::chrono::seconds(0)) == std::future_status::timeout);
@@ -82,16 +75,6 @@ private slots:
         QVERIFY(w.status != -1);
         QCOMPARE(w.status == CAM_SUCCESS, !byClose);
         QCOMPARE(w.signalled, byClose ? 0U : wakeId);
-    }
-
-    void timeoutIsHonoured()
-    {
-        QElapsedTimer timer;
-        timer.start();
-        QVERIFY(waitEvents(0, {wakeId}, 80).status != CAM_SUCCESS);
-        QVERIFY(!lastErrorText(0).isEmpty());
-        QVERIFY2(timer.elapsed() >= 80 && timer.elapsed() < 1080,
-                 QByteArray::number(timer.elapsed()));
     }
 
     void noEventIsLostOrInvented()

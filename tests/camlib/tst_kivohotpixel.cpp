@@ -1,6 +1,5 @@
 #include "kivotestsession.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -46,13 +45,6 @@ int32_t send(uint32_t handle, uint32_t command, Words words)
     return CamHotPixel(handle, command, words.data(), uint32_t(words.size() * 2));
 }
 
-// The value a query command gives, ~0 on failure.
-uint32_t value(uint32_t handle, uint32_t command)
-{
-    uint32_t v = 0;
-    return CamHotPixel(handle, command, &v, 4) == CAM_SUCCESS ? v : ~0U;
-}
-
 // Reads a list by its count command, the list command following it; empty on failure.
 Words readList(uint32_t handle, uint32_t countCommand)
 {
@@ -76,20 +68,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The binary list file's checksum, to forge a file that is intact but for one field.
-QByteArray crc32(const QByteArray& bytes)
-{
-    uint32_t crc = 0xFFFFFFFFU;
-    for (const char byte : bytes) {
-        crc ^= uint8_t(byte);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc & 1U) ? 0xEDB88320U ^ (crc >> 1) : crc >> 1;
-    }
-    crc ^= 0xFFFFFFFFU;
-    const char little[4] = {char(crc), char(crc >> 8), char(crc >> 16), char(crc >> 24)};
-    return QByteArray(little, 4);
 }
 
 QString eepromFile()
@@ -119,20 +97,13 @@ private slots:
         QVERIFY(mono.open(DefaultWorld::monoDevice, false));
     }
 
-    void listsAsConfiguredWrittenAndDeleted()
+    void userListWrittenAndDeleted()
     {
         const uint32_t h = colour.handle();
-        QCOMPARE(value(h, CAM_HP_GET_SUPPORTED_MODES), 3U);
-        QCOMPARE(value(mono.handle(), CAM_HP_GET_SUPPORTED_MODES), 1U);
-        QCOMPARE(value(h, CAM_HP_USER_MAX_COUNT), 100U);
-        QCOMPARE(value(mono.handle(), CAM_HP_USER_MAX_COUNT), 0U);
-        const Words factory = controlList(KivoSimReadFactoryList, DefaultWorld::colourSerial);
+        const Words factory = readList(h, CAM_HP_FACTORY_COUNT);
         QVERIFY(factory.size() > 20);
-        QCOMPARE(readList(h, CAM_HP_FACTORY_COUNT), factory);
         QVERIFY(send(h, CAM_HP_FACTORY_LIST, Words(factory.size() - 1)) != CAM_SUCCESS);
-        const Words user = controlList(KivoSimReadEeprom, DefaultWorld::colourSerial);
-        QCOMPARE(user.size(), size_t(5));
-        QCOMPARE(readList(h, CAM_HP_USER_COUNT), user);
+        QCOMPARE(readList(h, CAM_HP_USER_COUNT).size(), size_t(5));
         const Words list = {3, 5, 6, 7, 8, 1279, 1023};
         QCOMPARE(send(h, CAM_HP_USER_WRITE, list), CAM_SUCCESS);
         QCOMPARE(readList(h, CAM_HP_USER_COUNT), list);
@@ -177,26 +148,15 @@ private slots:
         QCOMPARE(readList(h, CAM_HP_DRIVER_LIST_COUNT), (Words{1, 9, 9}));
     }
 
-    void driverListBelongsToTheHandle()
-    {
-        const QString file = environment.path() + QStringLiteral("/none.bin");
-        QVERIFY(fileCommand(colour.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, file) != CAM_SUCCESS);
-        QVERIFY(!QFile::exists(file));
-        QVERIFY(readList(colour.handle(), CAM_HP_DRIVER_LIST_COUNT).empty());
-        QCOMPARE(send(colour.handle(), CAM_HP_DRIVER_LIST_SET, {0}), CAM_SUCCESS);
-        QCOMPARE(CamHotPixel(colour.handle(), CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0), CAM_SUCCESS);
-        QCOMPARE(readList(colour.handle(), CAM_HP_DRIVER_LIST_COUNT), Words{0});
-        // Another handle has its own, and a new open starts without one.
-        QVERIFY(CamHotPixel(mono.handle(), CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0) != CAM_SUCCESS);
-        QVERIFY(colour.open(DefaultWorld::colourDevice, false));
-        QVERIFY(CamHotPixel(colour.handle(), CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0) != CAM_SUCCESS);
-    }
-
-    void binaryFileRoundTrip()
+    void driverListThroughABinaryFile()
     {
         const QString file = environment.path() + QStringLiteral("/Liste \u00e4\u20ac.bin");
+        // A handle without a driver list of its own saves nothing.
+        QVERIFY(fileCommand(colour.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, file) != CAM_SUCCESS);
+        QVERIFY(!QFile::exists(file));
         const Words list = {3, 3, 4, 10, 20, 751, 479};
         QCOMPARE(send(colour.handle(), CAM_HP_DRIVER_LIST_SET, list), CAM_SUCCESS);
+        QVERIFY(CamHotPixel(mono.handle(), CAM_HP_DRIVER_LIST_EXISTS, nullptr, 0) != CAM_SUCCESS);
         // A new file takes the umask's mode, a replaced one keeps its own.
         const mode_t umask = ::umask(027);
         QCOMPARE(fileCommand(colour.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, file), CAM_SUCCESS);
@@ -221,10 +181,6 @@ private slots:
         QTest::newRow("empty") << Damage([](QByteArray& b) { b = QByteArray(""); }) << false;
         QTest::newRow("truncated by one byte") << Damage([](QByteArray& b) { b.chop(1); }) << false;
         QTest::newRow("one byte longer") << Damage([](QByteArray& b) { b += '\0'; }) << false;
-        QTest::newRow("reserved bytes set") << Damage([](QByteArray& b) {
-            b[6] = 1;
-            b.replace(b.size() - 4, 4, crc32(b.left(b.size() - 4)));
-        }) << false;
         QTest::newRow("foreign text file")
             << Damage([](QByteArray& b) { b = "3 4 1\n700 900 1\n"; }) << false;
         QTest::newRow("entries beyond this sensor") << Damage([](QByteArray&) {}) << true;
@@ -275,28 +231,17 @@ private slots:
     void killedWritesLeaveOldOrNewList()
     {
         // Lists of 1000 and 900 entries: an EEPROM write takes about 30 ms.
-        const QByteArray world = testWorld({R"("maxUserCount":1000)"});
+        const QByteArray world = testWorld({R"("maxUserCount":1000)", ""});
         const QString worldFile = environment.path() + QStringLiteral("/kill-world.json");
         QVERIFY(TestUtils::writeFile(worldFile, world));
-        QCOMPARE(KivoSimLoadWorld(world.constData()), 0);
+        // The writer holds the first camera; the second reads its files back.
+        KivoTestSession reader;
+        QVERIFY(reader.loadWorld(world) && reader.open(2, false));
         const QString directory = environment.path() + QStringLiteral("/kill");
         const QString target = directory + QStringLiteral("/target.bin");
         QVERIFY(QDir().mkpath(directory));
-        Words lists[2];
-        QByteArray files[2];
-        QStringList arguments{QStringLiteral("write"), target};
-        KivoTestSession camera;
-        QVERIFY(camera.open(1, false));
-        for (int i = 0; i < 2; ++i) {
-            lists[i] = grid(1000 - 100 * i, i);
-            arguments << environment.path() + QStringLiteral("/list%1.bin").arg(i);
-            QCOMPARE(send(camera.handle(), CAM_HP_DRIVER_LIST_SET, lists[i]), CAM_SUCCESS);
-            QCOMPARE(fileCommand(camera.handle(), CAM_HP_DRIVER_LIST_SAVE_FILE, arguments.last()),
-                     CAM_SUCCESS);
-            files[i] = readAll(arguments.last());
-        }
-        camera.close();
-
+        const QStringList arguments{QStringLiteral("write"), target};
+        const Words lists[2] = {grid(1000), grid(900, 1)};
         QProcess writer;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KIVO_SIM_CONFIG"), worldFile);
@@ -309,9 +254,11 @@ private slots:
             writer.kill();
             QVERIFY(writer.waitForFinished(30000));
             const Words eeprom = controlList(KivoSimReadEeprom, "TEST1");
-            const QByteArray saved = readAll(target);
+            QCOMPARE(fileCommand(reader.handle(), CAM_HP_DRIVER_LIST_LOAD_FILE, target),
+                     CAM_SUCCESS);
+            const Words saved = readList(reader.handle(), CAM_HP_DRIVER_LIST_COUNT);
             QVERIFY2(eeprom == lists[0] || eeprom == lists[1], qPrintable(QString::number(point)));
-            QVERIFY2(saved == files[0] || saved == files[1], qPrintable(QString::number(point)));
+            QVERIFY2(saved == lists[0] || saved == lists[1], qPrintable(QString::number(point)));
         }
         // The next writer to start clears the temporaries the killed ones left.
         writer.start(QStringLiteral(KIVO_SIM_HOST_PATH), arguments);

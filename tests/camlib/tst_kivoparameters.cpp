@@ -125,8 +125,6 @@ private slots:
         QTest::newRow("bayer camera, mono") << QByteArray() << 6 << 6;
         QTest::newRow("bayer camera, rgb32") << QByteArray() << 0 << 0;
         QTest::newRow("mono camera, raw asked") << QByteArray(R"("color":"mono")") << 11 << 6;
-        QTest::newRow("forced rgb32") << QByteArray(R"("forcedColorMode":0)") << 11 << 0;
-        QTest::newRow("forced unsupported mode") << QByteArray(R"("forcedColorMode":1)") << 11 << 1;
     }
 
     void colourModes()

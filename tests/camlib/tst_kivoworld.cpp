@@ -7,16 +7,6 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-int32_t openDevice(uint32_t device, uint32_t& handle)
-{
-    handle = device | CAM_USE_DEVICE_ID;
-    return CamOpen(&handle, nullptr);
-}
-
-} // namespace
-
 class TestKivoWorld : public QObject
 {
     Q_OBJECT
@@ -62,8 +52,8 @@ private slots:
         QFETCH(QByteArray, text);
         QVERIFY(camera.open(DefaultWorld::colourDevice, false));
         QCOMPARE(KivoSimSetPlugged(DefaultWorld::monoSerial, 0), 0);
-        uint32_t handle = 0;
-        QVERIFY(openDevice(device, handle) != CAM_SUCCESS);
+        uint32_t handle = device | CAM_USE_DEVICE_ID;
+        QVERIFY(CamOpen(&handle, nullptr) != CAM_SUCCESS);
         QVERIFY2(lastErrorText(0).contains(text), lastErrorText(0).constData());
     }
 
@@ -81,8 +71,8 @@ private slots:
         other.start(QStringLiteral(KIVO_SIM_HOST_PATH), {QStringLiteral("hold")});
         QVERIFY(other.waitForReadyRead(30000));
         QVERIFY(listed(DefaultWorld::colourSerial).inUse != 0);
-        uint32_t handle = 0;
-        QVERIFY(openDevice(DefaultWorld::colourDevice, handle) != CAM_SUCCESS);
+        uint32_t handle = DefaultWorld::colourDevice | CAM_USE_DEVICE_ID;
+        QVERIFY(CamOpen(&handle, nullptr) != CAM_SUCCESS);
         // Camera id 0 asks for the first free camera.
         handle = 0;
         CAM_DEVICE_INFO device;
@@ -161,8 +151,7 @@ private slots:
         QFETCH(bool, fifo);
         QFETCH(QByteArray, serials);
         const QString path = environment.path() + QStringLiteral("/world.json");
-        QFile file(path);
-        QVERIFY(!file.exists() || file.remove());
+        QFile::remove(path);
         QVERIFY(contents.isEmpty() || TestUtils::writeFile(path, contents));
         QVERIFY(!fifo || ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         QProcess child;
