@@ -51,8 +51,9 @@ mode_t fileMode(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
 }
 
-std::vector<CAM_CAMERA_INFO> listCameras(uint32_t capacity)
+std::vector<CAM_CAMERA_INFO> listCameras()
 {
+    constexpr uint32_t capacity = 16;
     std::vector<uint32_t> storage(1 + capacity * sizeof(CAM_CAMERA_INFO) / 4);
     auto* list = reinterpret_cast<CAM_CAMERA_LIST*>(storage.data());
     list->count = capacity;

@@ -35,7 +35,7 @@ std::vector<uint16_t> controlList(int (*read)(const char*, uint16_t*, int), cons
 mode_t fileMode(const QString& path);
 
 // The records of CamList, and the one of serial (zeroed when not listed).
-std::vector<CAM_CAMERA_INFO> listCameras(uint32_t capacity = 16);
+std::vector<CAM_CAMERA_INFO> listCameras();
 CAM_CAMERA_INFO listed(const char* serial);
 
 struct Waited

@@ -145,11 +145,18 @@ class TestGenicamCameras : public QObject
     std::unique_ptr<WindowDriver> driver;
 
     // Opens the camera once it is free, as a user would.
-    void openWhenFree(const QString& serial)
+    // Opens the camera once the background search shows it free; false if it
+    // never becomes free or never opens.
+    bool openWhenFree(const QString& serial)
     {
-        QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(serial), QStringLiteral("free"), 10000);
+        const auto status = [&](const char* wanted) {
+            return QTest::qWaitFor(
+                [&] { return driver->cameraStatus(serial) == QLatin1String(wanted); }, 10000);
+        };
+        if (!status("free"))
+            return false;
         driver->openCamera(serial);
-        QTRY_COMPARE_WITH_TIMEOUT(driver->cameraStatus(serial), QStringLiteral("opened"), 10000);
+        return status("opened");
     }
 
 private slots:
@@ -242,7 +249,7 @@ private slots:
 
     void openShowsLiveImageWithStartValues()
     {
-        openWhenFree(streaming);
+        QVERIFY(openWhenFree(streaming));
         QTRY_COMPARE(driver->display()->imageLabel->size(), QSize(2048, 2048));
         // The start values of the parameter file reached the camera.
         QTRY_COMPARE(record.exposureUs.load(), 5000u);
@@ -287,7 +294,7 @@ private slots:
     void defectTableRoundTrip()
     {
         driver->action(QStringLiteral("&Close camera"))->trigger();
-        openWhenFree(spare);
+        QVERIFY(openWhenFree(spare));
         QCOMPARE(driver->label("listPlaceLabel"), QStringLiteral("hot pixel list in the camera"));
         QCOMPARE(entriesOf(*driver, Factory), factoryPlanted);
 
@@ -306,7 +313,7 @@ private slots:
 
         driver->action(QStringLiteral("&Close camera"))->trigger();
         QVERIFY(listModel(*driver)->badpixelList().isEmpty());
-        openWhenFree(spare);
+        QVERIFY(openWhenFree(spare));
         QCOMPARE(userEntries(*driver), user);
         QCOMPARE(entriesOf(*driver, Factory), factoryPlanted);
         driver->action(QStringLiteral("&Close camera"))->trigger();
@@ -314,7 +321,7 @@ private slots:
 
     void hostSideListAndCorrection()
     {
-        openWhenFree(streaming);
+        QVERIFY(openWhenFree(streaming));
         const QString hostSide = QStringLiteral("no defect table: host-side list");
         QCOMPARE(driver->label("listPlaceLabel"), hostSide);
         QCOMPARE(driver->label("listPlaceDockLabel"), hostSide);
@@ -338,7 +345,7 @@ private slots:
         // The list belongs to the camera's serial, not to this window.
         driver.reset();
         driver = std::make_unique<WindowDriver>();
-        openWhenFree(streaming);
+        QVERIFY(openWhenFree(streaming));
         QCOMPARE(userEntries(*driver), planted);
     }
 
