@@ -4,19 +4,18 @@
 #include "testutils.h"
 
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
-// A pixel of the shown image and the colour it must be lit in.
+// Pixels of the shown image and the colours they must be lit in.
 using Probes = QList<QPair<QPoint, QColor>>;
 
 // Antialiased rings light a pixel only partly: a wanted channel counts as lit
@@ -47,22 +46,15 @@ struct Drawing
     int selectedRow = -1;
     bool highlight = true;
     QVector<QPoint> candidates{};
-};
-
-// A left click at labelPosition that maps to position in the frame, where
-// position - fromListed is a listed hot pixel.
-struct Click
-{
-    double scale;
-    QPoint labelPosition, position, fromListed;
-    bool selects;
-    QSize widgetSize{400, 300};
+    // Then a left click at press on the label, in a view of that size, which
+    // reports clicked in the frame, or selects the first listed pixel (none).
+    QPoint press{-1, -1}, clicked{-1, -1};
+    QSize viewSize{400, 300};
 };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Drawing)
-Q_DECLARE_METATYPE(Click)
 
 class TestDisplayWidget : public QObject
 {
@@ -107,24 +99,12 @@ private slots:
         model.reset();
     }
 
-    void redrawWithoutFrameOrAfterClear()
-    {
-        const QImage before = shown();
-        display->redrawImage();
-        QCOMPARE(shown(), before);
-        display->setImage(TestUtils::greyFrame(64, 48, 90));
-        display->clear();
-        QVERIFY(shown().pixel(10, 10) != qRgb(90, 90, 90));
-        display->redrawImage();
-        QCOMPARE(shown().pixel(10, 10), qRgb(90, 90, 90));
-    }
-
-    // A label wider than a widget can be halves the scale until it fits;
-    // fitting into nothing shows nothing. Other sizes follow the whole-frame
-    // scaling below.
+    // A label wider than a widget can be halves the scale; fitting into
+    // nothing shows nothing. Other sizes: see the whole-frame oracle below.
     void scaledSizeLimits()
     {
         QSignalSpy scaleChanged(display.get(), &DisplayWidget::scaleChanged);
+        display->redrawImage(); // without a frame: nothing to draw, nothing to fail
         display->setScale(1 << 22);
         display->setImage(TestUtils::greyFrame(64, 48));
         QCOMPARE(display->imageLabel->size(), QSize(1 << 23, 48 << 17));
@@ -146,15 +126,25 @@ private slots:
         QTest::newRow("ring full size at 1:4")
             << Drawing{{{20, 20}}, {{{11, 5}, Qt::blue}, {{9, 6}, Qt::green}}, 0.25, {-1, -1}, 0};
         QTest::newRow("no crosshair at 1:2") << Drawing{{}, {}, 0.5, {30, 10}};
-        QTest::newRow("no crosshair in fit mode") << Drawing{{}, {}, 0, {30, 10}};
         QTest::newRow("highlight off at 1:2") << Drawing{{{10, 10}}, {}, 0.5, {20, 20}, 0, false};
         QTest::newRow("candidates magenta, highlight off")
             << Drawing{{}, marker({20, 20}, Qt::magenta), 1, {-1, -1}, -1, false, {{20, 20}}};
+        // A click within 6 pixels of a listed one on both axes selects it.
+        QTest::newRow("2:1, click 7 px right of a listed pixel")
+            << Drawing{{{43, 25}, {5, 40}}, {}, 2, {-1, -1}, 1, false, {}, {101, 51}, {50, 25}};
+        // The frame fits as 160 x 120, scaled by 2.5.
+        QTest::newRow("fit, click 7 px off in x and y") << Drawing{
+            {{47, 13}, {5, 40}}, {}, 0, {-1, -1}, 1, false, {}, {101, 51}, {40, 20}, {162, 122}};
+        QTest::newRow("fit, click 6 px off in x and y") << Drawing{
+            {{34, 26}, {5, 40}}, {}, 0, {-1, -1}, 1, false, {}, {101, 51}, {-1, -1}, {162, 122}};
+        QTest::newRow("click 6 px left of and above a listed pixel")
+            << Drawing{{{36, 26}, {5, 40}}, {}, 1, {-1, -1}, 1, false, {}, {30, 20}};
     }
 
     void drawing()
     {
         QFETCH(Drawing, drawing);
+        display->resize(drawing.viewSize);
         list(drawing.listed);
         if (drawing.selectedRow >= 0)
             select(drawing.selectedRow);
@@ -166,15 +156,21 @@ private slots:
         display->setImage(TestUtils::greyFrame(64, 48));
 
         const QImage image = shown();
-        for (const auto& probe : qAsConst(drawing.probes))
-            QVERIFY2(
-                litLike(image.pixel(probe.first), probe.second),
-                qPrintable(QStringLiteral("at %1,%2").arg(probe.first.x()).arg(probe.first.y())));
-        if (drawing.probes.isEmpty()) {
-            QImage blank(image.size(), QImage::Format_RGB32);
-            blank.fill(Qt::black);
-            QCOMPARE(image, blank);
-        }
+        for (const auto& [at, colour] : qAsConst(drawing.probes))
+            QVERIFY2(litLike(image.pixel(at), colour),
+                     qPrintable(QStringLiteral("at %1,%2").arg(at.x()).arg(at.y())));
+        if (drawing.probes.isEmpty())
+            QCOMPARE(image, TestUtils::greyFrame(image.width(), image.height())
+                                .convertToFormat(QImage::Format_RGB32));
+        if (drawing.press.x() < 0)
+            return;
+        // The view acts on the press; a miss clears the selection.
+        QSignalSpy clicked(display.get(), &DisplayWidget::positionClicked);
+        QTest::mousePress(display->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          display->imageLabel->mapTo(display->viewport(), drawing.press));
+        QCOMPARE(clicked.count() ? clicked.at(0).at(0).toPoint() : QPoint(-1, -1), drawing.clicked);
+        QCOMPARE(selection->selectedRows(),
+                 drawing.clicked.x() < 0 ? QModelIndexList{model->index(0, 0)} : QModelIndexList());
     }
 
     void scrolledPartMatchesScaledFrame_data()
@@ -198,8 +194,7 @@ private slots:
         QImage frame(157, 113, QImage::Format(format));
         if (format == QImage::Format_Indexed8) {
             QVector<QRgb> table(200);
-            for (QRgb& entry : table)
-                entry = random.generate();
+            std::generate(table.begin(), table.end(), [&] { return random.generate(); });
             frame.setColorTable(table);
         }
         for (int y = 0; y < frame.height(); ++y) {
@@ -222,43 +217,11 @@ private slots:
                                display->imageLabel->rect();
             QCOMPARE(shown(area), whole.copy(area));
         }
-    }
-
-    void click_data()
-    {
-        QTest::addColumn<Click>("click");
-
-        QTest::newRow("2:1, 7 px right of a listed pixel")
-            << Click{2, {101, 51}, {50, 25}, {7, 0}, false};
-        QTest::newRow("1:2, 7 px above a listed pixel")
-            << Click{0.5, {11, 5}, {22, 10}, {0, -7}, false};
-        // The frame fits as 160 x 120, scaled by 2.5.
-        QTest::newRow("fit, 7 px off in x and y")
-            << Click{0, {101, 51}, {40, 20}, {-7, 7}, false, {162, 122}};
-        QTest::newRow("fit, 6 px off in x and y")
-            << Click{0, {101, 51}, {40, 20}, {6, -6}, true, {162, 122}};
-        QTest::newRow("6 px left, 6 px up") << Click{1, {30, 20}, {30, 20}, {-6, -6}, true};
-    }
-
-    // A hit selects the listed pixel; a miss clears the selection and reports
-    // the position. The view acts on the press.
-    void click()
-    {
-        QFETCH(Click, click);
-        display->resize(click.widgetSize);
-        display->setScale(click.scale);
-        list({click.position - click.fromListed, {5, 40}});
-        display->setImage(TestUtils::greyFrame(64, 48));
-        select(1);
-        QSignalSpy clicked(display.get(), &DisplayWidget::positionClicked);
-
-        QTest::mousePress(display->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          display->imageLabel->mapTo(display->viewport(), click.labelPosition));
-
-        QCOMPARE(selection->selectedRows(),
-                 click.selects ? QModelIndexList{model->index(0, 0)} : QModelIndexList());
-        QCOMPARE(clicked.count() ? clicked.at(0).at(0).toPoint() : QPoint(-1, -1),
-                 click.selects ? QPoint(-1, -1) : click.position);
+        // A cleared view shows nothing until it is drawn again.
+        display->clear();
+        QVERIFY(shown() != whole.copy(display->imageLabel->rect()));
+        display->redrawImage();
+        QCOMPARE(shown(), whole.copy(display->imageLabel->rect()));
     }
 
     // Keys belong to the main window: the arrows must not scroll.
@@ -266,15 +229,12 @@ private slots:
     {
         display->resize(200, 150);
         display->setImage(TestUtils::greyFrame(640, 480));
-        QScrollBar* horizontal = display->horizontalScrollBar();
-        QScrollBar* vertical = display->verticalScrollBar();
-        horizontal->setValue(100);
-        vertical->setValue(100);
-        for (const int key : {Qt::Key_Left, Qt::Key_PageDown}) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QApplication::sendEvent(display.get(), &press);
-            QVERIFY(!press.isAccepted());
-        }
+        QScrollBar* const bars[] = {display->horizontalScrollBar(), display->verticalScrollBar()};
+        for (QScrollBar* bar : bars)
+            bar->setValue(100);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+        QApplication::sendEvent(display.get(), &press);
+        QVERIFY(!press.isAccepted());
         QSignalSpy clicked(display.get(), &DisplayWidget::positionClicked);
 
         QTest::mousePress(display->viewport(), Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
@@ -284,7 +244,7 @@ private slots:
             QMouseEvent move(QEvent::MouseMove, to, Qt::NoButton,
                              to.x() > 10 ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(display->viewport(), &move);
-            scrolled << QPoint(horizontal->value(), vertical->value());
+            scrolled << QPoint(bars[0]->value(), bars[1]->value());
         }
         QCOMPARE(scrolled, (QList<QPoint>{{120, 130}, {110, 125}, {110, 125}}));
         QCOMPARE(clicked.count(), 0);
