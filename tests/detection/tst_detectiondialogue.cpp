@@ -35,17 +35,13 @@ struct OpenDialog
 
     QGroupBox* group(const char* title) const
     {
-        for (QGroupBox* box : dialog->findChildren<QGroupBox*>()) {
+        for (QGroupBox* box : dialog->findChildren<QGroupBox*>())
             if (box->title() == QLatin1String(title))
                 return box;
-        }
         return nullptr;
     }
 
-    void pressStart() const
-    {
-        QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    }
+    void pressStart() const { buttons->button(QDialogButtonBox::Ok)->click(); }
 
     bool looks(bool detecting) const
     {
@@ -80,16 +76,10 @@ private slots:
     {
         OpenDialog d;
         QCOMPARE(d.dialog->windowModality(), Qt::WindowModal);
-        // Top to bottom: instruction, preferences, detection, evidence, buttons.
-        QLayout* layout = d.dialog->layout();
-        const auto* instruction = qobject_cast<QLabel*>(layout->itemAt(0)->widget());
-        QCOMPARE((QVector<QWidget*>{layout->itemAt(1)->widget(), layout->itemAt(2)->widget(),
-                                    layout->itemAt(3)->widget(), layout->itemAt(4)->widget()}),
-                 (QVector<QWidget*>{d.group("Preferences"), d.group("Detection"),
-                                    d.group("Evidence"), d.buttons}));
+        // The instruction on top; the choices in the preferences box.
+        const auto* instruction = qobject_cast<QLabel*>(d.dialog->layout()->itemAt(0)->widget());
         for (QWidget* preference : QWidgetList{d.spin, d.slider, d.clear})
             QVERIFY(d.group("Preferences")->isAncestorOf(preference));
-        QVERIFY(d.group("Detection")->isAncestorOf(d.progress));
 
         // The other mode says what the sensor must see instead.
         QVERIFY(instruction->text().startsWith(QStringLiteral("Cover the sensor")));
@@ -99,51 +89,34 @@ private slots:
         QVERIFY(d.looks(false));
     }
 
-    void startSendsChoices_data()
+    void run_data()
     {
         QTest::addColumn<int>("entered");
         QTest::addColumn<bool>("clear");
         QTest::addColumn<int>("sent");
-
-        QTest::newRow("defaults") << 40 << false << 40;
-        QTest::newRow("lowest threshold") << 5 << false << 5;
-        QTest::newRow("highest threshold, clearing") << 255 << true << 255;
-        QTest::newRow("below range refused") << 4 << false << 5;
-        QTest::newRow("above range refused") << 256 << true << 255;
-    }
-
-    void startSendsChoices()
-    {
-        QFETCH(int, entered);
-        QFETCH(bool, clear);
-        QFETCH(int, sent);
-
-        OpenDialog d;
-        QSignalSpy started(d.dialog, &DetectionDialogue::startDetect);
-        d.spin->setValue(entered);
-        QCOMPARE(d.slider->value(), sent);
-        d.clear->setChecked(clear);
-        d.pressStart();
-        QCOMPARE(QList<QVariantList>(started), (QList<QVariantList>{{clear, sent}}));
-    }
-
-    void run_data()
-    {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<bool>("abort");
         QTest::addColumn<int>("progress");
         QTest::addColumn<QString>("count");
 
-        QTest::newRow("finished keeps the progress") << QString() << false << 100 << "42";
-        QTest::newRow("aborted resets the progress") << QString() << true << 0 << "42";
+        // Thresholds outside 5 to 255 are refused.
+        QTest::newRow("finished keeps the progress")
+            << 40 << false << 40 << QString() << false << 100 << "42";
+        QTest::newRow("aborted resets the progress")
+            << 4 << true << 5 << QString() << true << 0 << "42";
         QTest::newRow("failed shows a dash as count")
-            << "Image format not supported. Please restart detection." << false << 100 << "-";
+            << 256 << true << 255 << "Image format not supported. Please restart detection."
+            << false << 100 << "-";
     }
 
     // Twice in a row: a run starts afresh, and the dialog is set for it when
-    // the window hears of the start.
+    // the window hears of the start. Escape neither closes nor stops a run,
+    // and Enter, sent to the dialog or passed on by a control, starts none.
     void run()
     {
+        QFETCH(int, entered);
+        QFETCH(bool, clear);
+        QFETCH(int, sent);
         QFETCH(QString, failure);
         QFETCH(bool, abort);
         QFETCH(int, progress);
@@ -152,13 +125,19 @@ private slots:
         OpenDialog d;
         d.dialog->addDetectedPixel(3);
         d.dialog->showError(QStringLiteral("Earlier failure."));
-        QList<bool> setAtStart;
-        connect(d.dialog, &DetectionDialogue::startDetect, d.dialog, [&] {
-            setAtStart << (d.looks(true) && d.error->text().isEmpty() &&
-                           d.count->text() == QStringLiteral("Hot pixel detected: 0"));
+        d.spin->setValue(entered);
+        QCOMPARE(d.slider->value(), sent);
+        d.clear->setChecked(clear);
+        QList<QVariantList> started;
+        connect(d.dialog, &DetectionDialogue::startDetect, d.dialog, [&](bool clearing, int value) {
+            started << QVariantList{clearing, value,
+                                    d.looks(true) && d.error->text().isEmpty() &&
+                                        d.count->text() == QStringLiteral("Hot pixel detected: 0")};
         });
         for (int run = 0; run < 2; ++run) {
             d.pressStart();
+            QTest::keyClick(d.dialog, Qt::Key_Escape);
+            QVERIFY(d.looks(true));
             d.dialog->updateProgress(30);
             QCOMPARE(d.progress->value(), 30);
             d.dialog->updateProgress(100);
@@ -168,45 +147,20 @@ private slots:
                 d.dialog->showError(failure);
             abort ? d.dialog->abortDetect() : d.dialog->finishDetect();
 
+            for (QWidget* receiver : QWidgetList{d.dialog, d.spin})
+                for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+                    QTest::keyClick(receiver, key);
             QVERIFY(d.looks(false));
             QCOMPARE(d.progress->value(), progress);
             QCOMPARE(d.count->text(), QStringLiteral("Hot pixel detected: ") + count);
             QCOMPARE(d.error->text(), failure);
         }
-        QCOMPARE(setAtStart, (QList<bool>{true, true}));
-    }
-
-    void keys_data()
-    {
-        QTest::addColumn<bool>("detecting");
-        QTest::addColumn<int>("key");
-
-        QTest::newRow("escape detecting") << true << int(Qt::Key_Escape);
-        QTest::newRow("enter idle") << false << int(Qt::Key_Return);
-        QTest::newRow("keypad enter idle") << false << int(Qt::Key_Enter);
-    }
-
-    // Neither starts nor closes; Escape and Close close an idle dialog.
-    void keys()
-    {
-        QFETCH(bool, detecting);
-        QFETCH(int, key);
-
-        OpenDialog d;
-        if (detecting)
-            d.pressStart();
-        QSignalSpy started(d.dialog, &DetectionDialogue::startDetect);
-        QSignalSpy rejected(d.dialog, &QDialog::rejected);
-        // Sent to the dialog and to a control that passes the key on to it.
-        QTest::keyClick(d.dialog, Qt::Key(key));
-        if (!detecting)
-            QTest::keyClick(d.spin, Qt::Key(key));
-        QVERIFY(started.isEmpty() && rejected.isEmpty() && d.looks(detecting));
-
-        OpenDialog idle;
-        QTest::keyClick(idle.spin, Qt::Key_Escape);
-        QTest::mouseClick(d.buttons->button(QDialogButtonBox::Close), Qt::LeftButton);
-        QVERIFY(!idle.dialog->isVisible() && d.dialog->isVisible() == detecting);
+        const QVariantList start{clear, sent, true};
+        QCOMPARE(started, (QList<QVariantList>{start, start}));
+        // Idle, Escape and Close close it.
+        abort ? QTest::mouseClick(d.buttons->button(QDialogButtonBox::Close), Qt::LeftButton)
+              : QTest::keyClick(d.spin, Qt::Key_Escape);
+        QVERIFY(!d.dialog->isVisible());
     }
 
     void evidenceFollowsThreshold()
@@ -214,17 +168,13 @@ private slots:
         OpenDialog d;
         QSignalSpy changed(d.dialog, &DetectionDialogue::thresholdChanged);
         QSignalSpy add(d.dialog, &DetectionDialogue::addRequested);
+        // Without evidence the threshold is only a choice for the next run.
         auto* addButton = d.group("Evidence")->findChild<QPushButton*>();
         d.spin->setValue(50);
-        QVERIFY(changed.isEmpty());
-        QVERIFY(!addButton->isEnabled());
+        QVERIFY(changed.isEmpty() && !addButton->isEnabled());
 
         const DeviationHistogram histogram({4, 4}, 5, {});
-        CaptureRecord record;
-        record.exposureMs = 12.5;
-        record.gain = 3;
-        record.frames = 10;
-        d.dialog->showEvidence(&histogram, record);
+        d.dialog->showEvidence(&histogram, {CaptureRecord::Mode::HotPixels, 12.5, 3, 10});
         d.dialog->showCandidateCount(7, 2);
         QStringList texts;
         for (const QLabel* label : d.group("Evidence")->findChildren<QLabel*>())
@@ -240,9 +190,8 @@ private slots:
 
         // A new run takes the evidence away until the window shows the next.
         d.pressStart();
-        QVERIFY(!addButton->isEnabled());
         d.spin->setValue(70);
-        QCOMPARE(changed.size(), 1);
+        QVERIFY(changed.size() == 1 && !addButton->isEnabled());
     }
 };
 

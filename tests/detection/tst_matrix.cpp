@@ -58,7 +58,6 @@ private slots:
         QTest::newRow("nothing after the end") << 1u << 3u << 0 << QList<int>() << true;
         QTest::newRow("one past the end") << 1u << 1u << 3 << QList<int>() << false;
         QTest::newRow("start past the end") << 1u << 4u << 0 << QList<int>() << false;
-        QTest::newRow("walk past the last row") << 2u << 0u << 0 << QList<int>() << false;
     }
 
     void access()
