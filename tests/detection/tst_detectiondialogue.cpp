@@ -65,7 +65,22 @@ struct OpenDialog
     QLabel* error;
 };
 
+// Threshold entered and sent, whether to clear the list, then how the run
+// ends: with a failure shown, aborted or finished; progress and count after it.
+struct Run
+{
+    int entered;
+    bool clear;
+    int sent;
+    QString failure;
+    bool abort;
+    int progress;
+    QString count;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Run)
 
 class TestDetectionDialogue : public QObject
 {
@@ -91,22 +106,12 @@ private slots:
 
     void run_data()
     {
-        QTest::addColumn<int>("entered");
-        QTest::addColumn<bool>("clear");
-        QTest::addColumn<int>("sent");
-        QTest::addColumn<QString>("failure");
-        QTest::addColumn<bool>("abort");
-        QTest::addColumn<int>("progress");
-        QTest::addColumn<QString>("count");
-
+        QTest::addColumn<Run>("r");
         // Thresholds outside 5 to 255 are refused.
-        QTest::newRow("finished keeps the progress")
-            << 40 << false << 40 << QString() << false << 100 << "42";
-        QTest::newRow("aborted resets the progress")
-            << 4 << true << 5 << QString() << true << 0 << "42";
+        QTest::newRow("finished keeps the progress") << Run{40, false, 40, "", false, 100, "42"};
+        QTest::newRow("aborted resets the progress") << Run{4, true, 5, "", true, 0, "42"};
         QTest::newRow("failed shows a dash as count")
-            << 256 << true << 255 << "Image format not supported. Please restart detection."
-            << false << 100 << "-";
+            << Run{256, true, 255, "Image format not supported.", false, 100, "-"};
     }
 
     // Twice in a row: a run starts afresh, and the dialog is set for it when
@@ -114,13 +119,8 @@ private slots:
     // and Enter, sent to the dialog or passed on by a control, starts none.
     void run()
     {
-        QFETCH(int, entered);
-        QFETCH(bool, clear);
-        QFETCH(int, sent);
-        QFETCH(QString, failure);
-        QFETCH(bool, abort);
-        QFETCH(int, progress);
-        QFETCH(QString, count);
+        QFETCH(Run, r);
+        const auto [entered, clear, sent, failure, abort, progress, count] = r;
 
         OpenDialog d;
         d.dialog->addDetectedPixel(3);
