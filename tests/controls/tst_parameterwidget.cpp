@@ -9,9 +9,8 @@
 
 using Numbers = QVector<double>;
 
-// Set twice, then typed over: minimum, maximum, step and value as set and as
-// the spin box shows them, the slider's minimum, maximum and value after the
-// setting and its value after the typing, and every value reported.
+// Set twice, then typed over: minimum, maximum, step and value as set and as shown, the
+// slider's minimum, maximum and value, its value after the typing, and every value reported.
 struct Case
 {
     bool whole;
@@ -138,9 +137,8 @@ private slots:
             auto window = std::make_unique<QWidget>();
             auto widget = std::make_unique<ParameterWidget>();
             auto* layout = new QHBoxLayout(window.get());
-            layout->addWidget(widget->label);
-            layout->addWidget(widget->slider);
-            layout->addWidget(widget->spinBox);
+            for (QWidget* part : QWidgetList{widget->label, widget->slider, widget->spinBox})
+                layout->addWidget(part);
             windowFirst ? window.reset() : widget.reset();
             QVERIFY(windowFirst ? widget->slider.isNull() && widget->spinBox.isNull()
                                 : window->findChildren<QWidget*>().isEmpty());

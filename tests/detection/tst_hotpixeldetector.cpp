@@ -66,8 +66,7 @@ void fill(BadpixelListModel& list, const QStringList& entries)
 struct Outcome
 {
     QStringList entries;
-    int added = 0;
-    int finished = 0;
+    int added = 0, finished = 0;
     QString failure;
 };
 
@@ -79,8 +78,7 @@ QString failure(const std::type_info& type, const char* text)
 Outcome detect(Mode mode, uint32_t threshold, int colorMode, const QVector<QImage>* frames,
                const QStringList& initial = {})
 {
-    const std::unique_ptr<BadpixelDetector> detector =
-        DetectionEvidence::detectorFor(mode, threshold);
+    const auto detector = DetectionEvidence::detectorFor(mode, threshold);
     BadpixelListModel list;
     fill(list, initial);
     QSignalSpy finished(detector.get(), &BadpixelDetector::detectionFinished);
@@ -201,12 +199,12 @@ private slots:
         // 512 columns that are summed at a time. Identical frames: one pixel at 255 in the last
         // full cell of a plane and one at 254 at the origin, with the limit at 254, so that a sum
         // or an average off by one anywhere loses or gains an entry.
-        for (const QVector<int> size : {QVector<int>{5, 4, 185},
-                                        {5, 4, 186},
-                                        {5, 4, 257},
-                                        {5, 4, 258},
-                                        {1101, 4, 10},
-                                        {513, 2, 300}}) {
+        for (const QVector<int>& size : {QVector<int>{5, 4, 185},
+                                         {5, 4, 186},
+                                         {5, 4, 257},
+                                         {5, 4, 258},
+                                         {1101, 4, 10},
+                                         {513, 2, 300}}) {
             for (const int colorMode : {mono, bayer}) {
                 const int step = colorMode == bayer ? 2 : 1;
                 const QPoint at((size[0] / step - 1) * step, (size[1] / step - 1) * step);
