@@ -1,129 +1,148 @@
-#include "parameterrow.h"
-#include "parameterwidget.h"
+#include "parameterblockwidget.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLocale>
+#include <QTest>
 
 #include <memory>
 
-using Param = CameraParameter<int>;
-using Row = ParameterRow<ParameterWidget>;
-Q_DECLARE_METATYPE(Param)
+using Numbers = QVector<double>;
+
+// Set twice, then typed over: minimum, maximum, step and value as set and as shown, the
+// slider's minimum, maximum and value, its value after the typing, and every value reported.
+struct Case
+{
+    bool whole;
+    Numbers param, shown;
+    QVector<int> slider;
+    const char* typed;
+    Numbers reported;
+};
+Q_DECLARE_METATYPE(Case)
 
 class TestParameterWidget : public QObject
 {
     Q_OBJECT
 
+    // Holds both kinds of widget, laid out and shown as the program does.
+    std::unique_ptr<ParameterBlockWidget> block;
+    ParameterWidget* gain() const { return block->mastergainWidget; }
+    DoubleParameterWidget* rate() const { return block->framerateWidget; }
+    QWidget* spinBox(bool whole) const
+    {
+        return whole ? static_cast<QWidget*>(gain()->spinBox) : rate()->spinBox;
+    }
+    BaseParameterWidget* widget(bool whole) const
+    {
+        return whole ? static_cast<BaseParameterWidget*>(gain()) : rate();
+    }
+    QSlider* slider(bool whole) const { return widget(whole)->slider; }
+    void set(bool whole, const Numbers& p) const
+    {
+        whole ? gain()->setParam({int(p[0]), int(p[1]), int(p[2]), int(p[3])})
+              : rate()->setParam({p[0], p[1], p[2], p[3]});
+    }
+    // What either widget reported, in order.
+    Numbers reports;
+
 private slots:
-    void setParam_data()
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void init()
     {
-        QTest::addColumn<Param>("param");
-        QTest::addColumn<int>("shown");
+        reports.clear();
+        block = std::make_unique<ParameterBlockWidget>();
+        block->show();
+        connect(gain(), &ParameterWidget::valueChanged, this, [this](int v) { reports << v; });
+        connect(rate(), &DoubleParameterWidget::valueChanged, this,
+                [this](double v) { reports << v; });
+    }
+    void cleanup() { block.reset(); }
 
-        QTest::newRow("detection threshold") << Param{5, 255, 1, 40} << 40;
-        QTest::newRow("coarse step") << Param{0, 100, 5, 35} << 35;
-        QTest::newRow("value above range") << Param{0, 100, 1, 150} << 100;
-        QTest::newRow("single value range") << Param{7, 7, 1, 7} << 7;
-        QTest::newRow("zero step") << Param{0, 10, 0, 4} << 4;
+    // Label, slider and spin box in one grid row, greyed and restored together.
+    void rowsInGridSwitchTogether()
+    {
+        auto* grid = qobject_cast<QGridLayout*>(block->layout());
+        for (const int row : {0, 2}) {
+            const QList<QWidget*> parts{widget(row)->label, slider(row), spinBox(row)};
+            for (int column = 0; column < 3; ++column) {
+                QCOMPARE(grid->itemAtPosition(row, column)->widget(), parts[column]);
+                for (const bool enabled : {false, true}) {
+                    widget(row)->setEnabled(enabled);
+                    QCOMPARE(parts[column]->isEnabled(), enabled);
+                }
+            }
+        }
     }
 
-    // The camera's own changes are passed on like the user's, so that the
-    // other listeners learn them; the same value again is no news.
-    void setParam()
+    void setParamThenType_data()
     {
-        QFETCH(Param, param);
-        QFETCH(int, shown);
-        Row row;
-        QSignalSpy spy(&row.widget, &ParameterWidget::valueChanged);
-
-        row.widget.setParam(param);
-
-        QCOMPARE(row.widget.spinBox->minimum(), param.min);
-        QCOMPARE(row.widget.spinBox->maximum(), param.max);
-        QCOMPARE(row.widget.spinBox->singleStep(), param.inc);
-        QCOMPARE(row.widget.spinBox->value(), shown);
-        QCOMPARE(row.widget.slider->minimum(), param.min);
-        QCOMPARE(row.widget.slider->maximum(), param.max);
-        QCOMPARE(row.widget.slider->value(), shown);
-        QCOMPARE(reported<int>(spy).last(), shown);
-        spy.clear();
-        row.widget.setParam(param);
-        QCOMPARE(spy.count(), 0);
+        QTest::addColumn<Case>("c");
+        // The camera's changes are reported like the user's, so that other
+        // listeners learn them; the same again is no news.
+        QTest::newRow("whole") << Case{true, {0, 100, 5, 35}, {0, 100, 5, 35}, {0, 100, 35, 72},
+                                       "72", {35, 7, 72}};
+        // Fractions step by a hundredth of the range; the slider follows the
+        // value on its own grid, and the value keeps its precision.
+        QTest::newRow("half steps")
+            << Case{false, {0, 10, 0.5, 3.2}, {0, 10, 0.1, 3.2}, {0, 20, 6, 1}, ".9", {3.2, 0.9}};
+        QTest::newRow("offset minimum")
+            << Case{false, {2, 12, 2, 7}, {2, 12, 0.1, 7}, {0, 5, 2, 3}, "9.9", {2, 7, 9, 9.9}};
+        QTest::newRow("value below range")
+            << Case{false, {0, 10, 0.5, -3}, {0, 10, 0.1, 0}, {0, 20, 0, 0}, ".2", {0.2}};
+        // No steps: the slider stays at its one position.
+        QTest::newRow("zero step")
+            << Case{false, {0, 10, 0, 4}, {0, 10, 0.1, 4}, {0, 0, 0, 0}, ".9", {4, 0.9}};
     }
 
-    void spinBoxInput_data()
+    void setParamThenType()
     {
-        QTest::addColumn<QTestEventList>("events");
-        QTest::addColumn<QList<int>>("emitted");
+        QFETCH(Case, c);
+        set(c.whole, c.param);
+        set(c.whole, c.param);
 
-        QTestEventList up, pageDown, typed;
-        up.addKeyClick(Qt::Key_Up);
-        pageDown.addKeyClick(Qt::Key_PageDown);
-        typed.addKeyClick(Qt::Key_A, Qt::ControlModifier);
-        typed.addKeyClicks(QStringLiteral("72"));
-        // From 35 in steps of 5.
-        QTest::newRow("arrow up") << up << QList<int>{40};
-        QTest::newRow("page down") << pageDown << QList<int>{0};
-        QTest::newRow("typed, each keystroke") << typed << QList<int>{7, 72};
+        Numbers box;
+        for (const char* property : {"minimum", "maximum", "singleStep", "value"})
+            box << spinBox(c.whole)->property(property).toDouble();
+        QCOMPARE(box, c.shown);
+        const QSlider* bar = slider(c.whole);
+        QCOMPARE((QVector<int>{bar->minimum(), bar->maximum(), bar->value()}), c.slider.mid(0, 3));
+
+        QTest::keyClick(spinBox(c.whole), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(spinBox(c.whole), QString::fromLatin1(c.typed));
+        QCOMPARE(reports, c.reported);
+        QCOMPARE(bar->value(), c.slider[3]);
     }
 
-    void spinBoxInput()
-    {
-        QFETCH(QTestEventList, events);
-        QFETCH(QList<int>, emitted);
-        Row row;
-        row.widget.setParam({0, 100, 5, 35});
-        QSignalSpy spy(&row.widget, &ParameterWidget::valueChanged);
-
-        events.simulate(row.widget.spinBox);
-
-        QCOMPARE(reported<int>(spy), emitted);
-        QCOMPARE(row.widget.slider->value(), emitted.last());
-    }
-
-    // Keys move the spin box silently; a drag reports once, on release.
+    // The slider moves the spin box silently; a drag reports once, on release.
     void sliderInput()
     {
-        Row row;
-        row.widget.setParam({0, 100, 1, 10});
-        QSignalSpy spy(&row.widget, &ParameterWidget::valueChanged);
-        QTest::keyClick(row.widget.slider, Qt::Key_Right);
-        QCOMPARE(row.widget.spinBox->value(), 11);
-        QTest::keyClick(row.widget.slider, Qt::Key_PageUp);
-        QCOMPARE(row.widget.spinBox->value(), 15);
-        QCOMPARE(spy.count(), 0);
-
-        drag(row.widget.slider, {20, 30, 45});
-
-        QCOMPARE(row.widget.spinBox->value(), 45);
-        QCOMPARE(reported<int>(spy), QList<int>{45});
+        for (const bool whole : {true, false}) {
+            set(whole, {0, 10, whole ? 1 : 0.5, 0});
+            slider(whole)->setSliderDown(true);
+            for (const int position : {2, 5, 9})
+                slider(whole)->setSliderPosition(position);
+            QCOMPARE(spinBox(whole)->property("value").toDouble(), whole ? 9 : 4.5);
+            slider(whole)->setSliderDown(false);
+            QCOMPARE(reports, Numbers{whole ? 9 : 4.5});
+            reports.clear();
+        }
     }
-
-    void setEnabledSwitchesTheWholeRow() { Row().checkSetEnabled(); }
 
     // The controls live in the caller's layout; whichever of the window and
     // the widget goes first, nothing is deleted twice and nothing is left.
     void controlsSurviveEitherDestructionOrder()
     {
-        {
+        for (const bool windowFirst : {true, false}) {
             auto window = std::make_unique<QWidget>();
-            ParameterWidget widget;
+            auto widget = std::make_unique<ParameterWidget>();
             auto* layout = new QHBoxLayout(window.get());
-            layout->addWidget(widget.slider);
-            layout->addWidget(widget.spinBox);
-            window.reset();
-            QVERIFY(widget.slider.isNull());
-            QVERIFY(widget.spinBox.isNull());
-            QVERIFY(!widget.label.isNull());
+            for (QWidget* part : QWidgetList{widget->label, widget->slider, widget->spinBox})
+                layout->addWidget(part);
+            windowFirst ? window.reset() : widget.reset();
+            QVERIFY(windowFirst ? widget->slider.isNull() && widget->spinBox.isNull()
+                                : window->findChildren<QWidget*>().isEmpty());
         }
-        QWidget window;
-        {
-            ParameterWidget widget;
-            auto* layout = new QHBoxLayout(&window);
-            layout->addWidget(widget.label);
-            layout->addWidget(widget.slider);
-            layout->addWidget(widget.spinBox);
-        }
-        QVERIFY(window.findChildren<QWidget*>().isEmpty());
     }
 };
 

@@ -1,26 +1,14 @@
-#include "magnifier.h"
+#include "magnifiercontrol.h"
 
 #include "testutils.h"
 
+#include <QApplication>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
-
-const QRgb green = qRgb(0, 255, 0);
-
-// Every pixel of the 16 x 15 frame has its own non-zero grey value, so that the
-// view shows where each block comes from and black means outside the frame.
-QImage rampFrame()
-{
-    QImage frame = TestUtils::greyFrame(16, 15);
-    for (int y = 0; y < frame.height(); ++y)
-        for (int x = 0; x < frame.width(); ++x)
-            frame.setPixel(x, y, uint(1 + x + y * 16));
-    return frame;
-}
 
 struct View
 {
@@ -32,6 +20,8 @@ struct View
     QRect focusFrame;
     // Empty when nothing is reported.
     QString site;
+    // Where a left click lands and the focus pixel it asks for; none: no click.
+    QPoint click{}, asked{};
 };
 
 // What the magnifier must show, painted pixel by pixel: each frame pixel of the
@@ -51,8 +41,7 @@ QImage expectedView(const QImage& frame, const View& view)
     const QRect f = view.focusFrame;
     if (f.isNull())
         return image;
-    const int cx = image.width() / 2;
-    const int cy = image.height() / 2;
+    const int cx = image.width() / 2, cy = image.height() / 2;
     for (const QRect line :
          {QRect(f.topLeft(), f.topRight()), QRect(f.bottomLeft(), f.bottomRight()),
           QRect(f.topLeft(), f.bottomLeft()), QRect(f.topRight(), f.bottomRight()),
@@ -60,22 +49,8 @@ QImage expectedView(const QImage& frame, const View& view)
           QRect(f.left() - 16, cy, 16, 1), QRect(f.right() + 1, cy, 17, 1)})
         for (int y = line.top(); y <= line.bottom(); ++y)
             for (int x = line.left(); x <= line.right(); ++x)
-                image.setPixel(x, y, green);
+                image.setPixel(x, y, qRgb(0, 255, 0));
     return image;
-}
-
-QTestEventList keyClick(Qt::Key key)
-{
-    QTestEventList events;
-    events.addKeyClick(key);
-    return events;
-}
-
-QTestEventList leftClick(QPoint at)
-{
-    QTestEventList events;
-    events.addMouseClick(Qt::LeftButton, Qt::NoModifier, at);
-    return events;
 }
 
 } // namespace
@@ -86,9 +61,19 @@ class TestMagnifier : public QObject
 {
     Q_OBJECT
 
-    const QImage frame = rampFrame();
+    // Every pixel of the 16 x 15 frame has its own non-zero grey value, so that
+    // the view shows where each block comes from and black means outside it.
+    const QImage frame = [] {
+        QImage frame = TestUtils::greyFrame(16, 15);
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                frame.setPixel(x, y, uint(1 + x + y * 16));
+        return frame;
+    }();
 
 private slots:
+    // The 160x120 view's middle is (80, 60); the focus pixel's block reaches
+    // from 10 left and up of it to 10 right and down at zoom 20.
     void view_data()
     {
         QTest::addColumn<View>("view");
@@ -96,125 +81,101 @@ private slots:
         const QSize size(160, 120);
         const QSize shown(220, 180);
         const QRect focusFrame(99, 79, 21, 21);
-        const auto R = QStringLiteral("R");
-        const auto G = QStringLiteral("G");
-        const auto B = QStringLiteral("B");
-        QTest::newRow("160x120 at zoom 20: 11x9 block")
-            << View{size, 20, {8, 8}, shown, focusFrame, R};
-        QTest::newRow("160x120 at zoom 5") << View{size, 5, {2, 5}, {175, 135}, {84, 64, 6, 6}, G};
+        QTest::newRow("160x120 at zoom 20: 11x9 block, click at the block's end")
+            << View{size, 20, {8, 8}, shown, focusFrame, "R", {90, 70}, {8, 8}};
+        QTest::newRow("160x120 at zoom 5, click one down right")
+            << View{size, 5, {2, 5}, {175, 135}, {84, 64, 6, 6}, "G", {83, 63}, {3, 6}};
         QTest::newRow("odd quotients")
-            << View{{150, 110}, 10, {3, 5}, {170, 130}, {79, 59, 11, 11}, B};
-        QTest::newRow("top left corner") << View{size, 20, {0, 0}, shown, focusFrame, R};
-        QTest::newRow("bottom right corner") << View{size, 20, {15, 14}, shown, focusFrame, G};
-        QTest::newRow("right edge") << View{size, 20, {15, 3}, shown, focusFrame, B};
+            << View{{150, 110}, 10, {3, 5}, {170, 130}, {79, 59, 11, 11}, "B"};
+        QTest::newRow("top left corner, click one right")
+            << View{size, 20, {0, 0}, shown, focusFrame, "R", {91, 60}, {1, 0}};
+        QTest::newRow("bottom right corner, click two left, two down")
+            << View{size, 20, {15, 14}, shown, focusFrame, "G", {49, 91}, {13, 16}};
         QTest::newRow("left of the frame") << View{size, 20, {-1, 5}, shown, focusFrame, {}};
         QTest::newRow("below the frame") << View{size, 20, {3, 15}, shown, focusFrame, {}};
         QTest::newRow("too small for a focus frame") << View{{4, 4}, 5, {5, 5}, {15, 15}, {}, {}};
     }
 
+    // Without a frame it shows and reports nothing; with one it follows the
+    // focus; a null frame clears it. A left click takes the keyboard focus
+    // from another control, so that the arrow keys reaching the window then
+    // ask for the neighbours; other buttons and keys ask for nothing.
     void view()
     {
         QFETCH(View, view);
-        Magnifier magnifier;
-        magnifier.resize(view.size);
-        magnifier.setZoom(view.zoom);
-        // As the camera delivers it: grey levels without a colour table.
-        QImage source = frame;
-        source.setColorTable({});
-        magnifier.setImage(source);
-        QSignalSpy readOut(&magnifier, &Magnifier::pixelInfoChanged);
-
-        magnifier.setPosition(view.focus);
-
-        QCOMPARE(magnifier.pixmap(Qt::ReturnByValue).toImage(), expectedView(frame, view));
-        QCOMPARE(readOut.count(), view.site.isEmpty() ? 0 : 1);
-        if (!view.site.isEmpty()) {
-            QCOMPARE(readOut.at(0).at(0).toString(), view.site);
-            QCOMPARE(readOut.at(0).at(1).toInt(), qRed(frame.pixel(view.focus)));
-        }
-    }
-
-    void noFrameShowsNothing()
-    {
-        Magnifier magnifier;
-        magnifier.resize(160, 120);
-        QSignalSpy readOut(&magnifier, &Magnifier::pixelInfoChanged);
-        magnifier.setPosition(QPoint(3, 3));
-        magnifier.setZoom(30);
-        QVERIFY(magnifier.pixmap(Qt::ReturnByValue).isNull());
-        QCOMPARE(readOut.count(), 0);
-
-        QImage image = frame;
-        magnifier.setImage(image);
-        QVERIFY(!magnifier.pixmap(Qt::ReturnByValue).isNull());
-        image = QImage();
-        magnifier.setImage(image);
-        QVERIFY(magnifier.pixmap(Qt::ReturnByValue).isNull());
-    }
-
-    // The 160x120 view's middle is (80, 60); the focus pixel's block reaches
-    // from 10 left and up of it to 10 right and down at zoom 20.
-    void asksForPosition_data()
-    {
-        QTest::addColumn<int>("zoom");
-        QTest::addColumn<QTestEventList>("events");
-        QTest::addColumn<QPoint>("step");
-
-        QTest::newRow("left key") << 20 << keyClick(Qt::Key_Left) << QPoint(-1, 0);
-        QTest::newRow("up key") << 20 << keyClick(Qt::Key_Up) << QPoint(0, -1);
-        QTest::newRow("right key") << 20 << keyClick(Qt::Key_Right) << QPoint(1, 0);
-        QTest::newRow("down key") << 20 << keyClick(Qt::Key_Down) << QPoint(0, 1);
-        QTest::newRow("click at the focus block's right and bottom end")
-            << 20 << leftClick({90, 70}) << QPoint(0, 0);
-        QTest::newRow("click at its left and top end") << 20 << leftClick({70, 50}) << QPoint(0, 0);
-        QTest::newRow("click one right") << 20 << leftClick({91, 60}) << QPoint(1, 0);
-        QTest::newRow("click one left") << 20 << leftClick({69, 60}) << QPoint(-1, 0);
-        QTest::newRow("click two left, two down") << 20 << leftClick({49, 91}) << QPoint(-2, 2);
-        QTest::newRow("zoom 5, block from -3") << 5 << leftClick({77, 57}) << QPoint(0, 0);
-        QTest::newRow("zoom 5, one down right") << 5 << leftClick({83, 63}) << QPoint(1, 1);
-    }
-
-    void asksForPosition()
-    {
-        QFETCH(int, zoom);
-        QFETCH(QTestEventList, events);
-        QFETCH(QPoint, step);
-        Magnifier magnifier;
-        magnifier.resize(160, 120);
-        magnifier.setZoom(zoom);
-        magnifier.setPosition(QPoint(8, 8));
-        QSignalSpy asked(&magnifier, &Magnifier::changePosition);
-        // Other keys and buttons ask for nothing.
-        events.addKeyClick(Qt::Key_A);
-        events.addKeyClick(Qt::Key_Return);
-        events.addMouseClick(Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
-        events.addMouseClick(Qt::MiddleButton, Qt::NoModifier, QPoint(100, 100));
-
-        events.simulate(&magnifier);
-
-        QCOMPARE(asked.count(), 1);
-        QCOMPARE(asked.at(0).at(0).toPoint(), QPoint(8, 8) + step);
-    }
-
-    // A click takes the keyboard focus from another control, so the arrow keys
-    // that reach the window then move the focus pixel.
-    void keysAfterClickGoToTheMagnifier()
-    {
         QWidget window;
         auto* other = new QLineEdit(&window);
         auto* magnifier = new Magnifier(&window);
-        magnifier->setGeometry(0, 30, 160, 120);
-        magnifier->setPosition(QPoint(8, 8));
+        magnifier->setGeometry(QRect(QPoint(0, 30), view.size));
+        magnifier->setZoom(view.zoom);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         other->setFocus();
+        QSignalSpy readOut(magnifier, &Magnifier::pixelInfoChanged);
         QSignalSpy asked(magnifier, &Magnifier::changePosition);
+        magnifier->setPosition(view.focus + QPoint(1, 1));
+        QVERIFY(magnifier->pixmap(Qt::ReturnByValue).isNull() && readOut.isEmpty());
+        // As the camera delivers it: grey levels without a colour table.
+        QImage source = frame;
+        source.setColorTable({});
+        magnifier->setImage(source);
+        readOut.clear();
 
-        QTest::mouseClick(magnifier, Qt::LeftButton, Qt::NoModifier, QPoint(80, 60));
-        QTest::keyClick(window.windowHandle(), Qt::Key_Down);
+        magnifier->setPosition(view.focus);
 
-        QCOMPARE(asked.count(), 2);
-        QCOMPARE(asked.at(1).at(0).toPoint(), QPoint(8, 9));
+        QCOMPARE(magnifier->pixmap(Qt::ReturnByValue).toImage(), expectedView(frame, view));
+        QCOMPARE(readOut.count(), view.site.isEmpty() ? 0 : 1);
+        if (!view.site.isEmpty())
+            QCOMPARE(readOut.at(0), (QVariantList{view.site, qRed(frame.pixel(view.focus))}));
+
+        if (!view.click.isNull()) {
+            QTest::mouseClick(magnifier, Qt::LeftButton, Qt::NoModifier, view.click);
+            QTest::mouseClick(magnifier, Qt::RightButton, Qt::NoModifier, view.click);
+        }
+        for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_A})
+            QTest::keyClick(window.windowHandle(), key);
+        QList<QPoint> positions;
+        for (const QList<QVariant>& arguments : asked)
+            positions << arguments.at(0).toPoint();
+        const QPoint f = view.focus;
+        QCOMPARE(positions, (view.click.isNull()
+                                 ? QList<QPoint>()
+                                 : QList<QPoint>{view.asked, f - QPoint(1, 0), f - QPoint(0, 1),
+                                                 f + QPoint(1, 0), f + QPoint(0, 1)}));
+
+        source = QImage();
+        magnifier->setImage(source);
+        QVERIFY(magnifier->pixmap(Qt::ReturnByValue).isNull());
+    }
+
+    void controlWheelMovesTheZoom_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("angleDelta");
+        QTest::addColumn<int>("zoom");
+
+        QTest::newRow("two notches up, at most 100") << 99 << 240 << 100;
+        // The fraction is cut off the new value, towards zero.
+        QTest::newRow("three and a third notches down") << 50 << -400 << 46;
+        QTest::newRow("sideways only, ignored") << 20 << 0 << 20;
+    }
+
+    void controlWheelMovesTheZoom()
+    {
+        QFETCH(int, start);
+        QFETCH(int, angleDelta);
+        QFETCH(int, zoom);
+        MagnifierControl control;
+        control.zoomSlider->setValue(start);
+
+        QWheelEvent event(QPointF(10, 10), QPointF(), QPoint(),
+                          angleDelta ? QPoint(0, angleDelta) : QPoint(120, 0), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&control, &event);
+
+        QCOMPARE(event.isAccepted(), angleDelta != 0);
+        QCOMPARE(control.zoomSlider->value(), zoom);
+        QCOMPARE(control.magnifier->zoomFactor(), zoom);
     }
 };
 
