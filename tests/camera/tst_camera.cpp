@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <thread>
-#include <vector>
 
 using TestUtils::errorText;
 
@@ -56,9 +55,7 @@ private slots:
     void failuresWhileCapturing_data();
     void failuresWhileCapturing();
     void frameOfVanishedHandle();
-    void eventsWhileClosed_data();
     void eventsWhileClosed();
-    void unplugAndReplugOpenCamera();
     void cameraCorrection();
 
 private:
@@ -97,13 +94,9 @@ void TestCamera::openFailureLeavesSessionClosed_data()
 
     const QString initFailed = QStringLiteral("Could not initialize camera.");
     const QString unsupported = QStringLiteral("Unsupported camera type");
-    // Empty: the library's text of the injected failure. Every call of the
-    // open fails in turn in the fault injection suite.
-    const QString library;
+    // Every call of the open fails in turn in the fault injection suite.
     QTest::newRow("open refused") << "CamOpen" << 7u << "" << initFailed;
     QTest::newRow("unknown device") << "" << 99u << "" << initFailed;
-    QTest::newRow("camera in use") << "" << 7u << R"("inUse":true)" << initFailed;
-    QTest::newRow("sensor record") << "CamSensorInfo" << 7u << "" << library;
     QTest::newRow("image memory") << "CamAllocBuffer" << 7u << ""
                                   << QStringLiteral("Can't allocate image memory.");
     QTest::newRow("ring") << "CamRingAdd" << 7u << ""
@@ -111,17 +104,10 @@ void TestCamera::openFailureLeavesSessionClosed_data()
     QTest::newRow("event registration")
         << "CamEvent:1" << 7u << ""
         << "The camera's events could not be set up: " + libraryFailure("CamEvent");
-    QTest::newRow("event enabling")
-        << "CamEvent:3" << 7u << ""
-        << "The camera's events could not be set up: " + libraryFailure("CamEvent");
     QTest::newRow("capture start")
         << "CamStartCapture" << 7u << ""
         << "Capture could not be started: " + libraryFailure("CamStartCapture");
-    // Two calls fail: the first reads the initial clock, the second sets it.
-    QTest::newRow("pixel clock") << "CamPixelClock" << 7u << "" << library;
     QTest::newRow("sensor 0x20B") << "" << 7u << R"("sensorId":"0x20B")" << unsupported;
-    QTest::newRow("sensor 0x21D") << "" << 7u << R"("sensorId":"0x21D")" << unsupported;
-    QTest::newRow("sensor 0x4D") << "" << 7u << R"("sensorId":"0x4D")" << unsupported;
     QTest::newRow("colour mode 2")
         << "" << 7u << R"("forcedColorMode":2)" << QStringLiteral("Color Mode not supported.");
 }
@@ -140,8 +126,7 @@ void TestCamera::openFailureLeavesSessionClosed()
     if (!fault.isEmpty())
         QCOMPARE(KivoSimInjectFault(fault.toLatin1().constData(), 2, 5), 0);
 
-    QCOMPARE(errorText([&] { camera.open(deviceId); }),
-             message.isEmpty() ? libraryFailure(fault) : message);
+    QCOMPARE(errorText([&] { camera.open(deviceId); }), message);
     verifyClosed(camera);
 
     // The camera was released: a second attempt fails only for its own reasons.
@@ -160,7 +145,6 @@ void TestCamera::openFrameAndClose_data()
     const int indexed = QImage::Format_Indexed8;
     const QString upload = QStringLiteral("Upload of new firmware required. (approx. %1 seconds)");
     QTest::newRow("raw bayer") << "" << 11 << "" << indexed << "";
-    QTest::newRow("monochrome") << R"("forcedColorMode":6)" << 6 << "" << indexed << "";
     QTest::newRow("32-bit colour")
         << R"("forcedColorMode":0)" << 0 << "" << int(QImage::Format_RGB32) << "";
     QTest::newRow("firmware upload, whole seconds")
@@ -181,15 +165,11 @@ void TestCamera::openFrameAndClose()
     if (!fault.isEmpty())
         QCOMPARE(KivoSimInjectFault(fault.toLatin1().constData(), 1, 5), 0);
     Camera camera;
-    QCOMPARE(camera.sensorSize(), QSize(0, 0));
-    QSignalSpy opened(&camera, &Camera::cameraOpened);
     QStringList order;
-    const auto note = [&](auto signal, const char* name) {
-        connect(&camera, signal, this, [&order, name] { order << name; });
-    };
-    note(&Camera::displayError, "message");
-    note(&Camera::cameraOpened, "opened");
-    note(&Camera::cameraClosed, "closed");
+    connect(&camera, &Camera::displayError, this,
+            [&order](const QString& text, int ms) { order << text + ' ' + QString::number(ms); });
+    connect(&camera, &Camera::cameraOpened, this, [&order] { order << "opened"; });
+    connect(&camera, &Camera::cameraClosed, this, [&order] { order << "closed"; });
     QImage received;
     bool inRingBuffer = false;
     connect(&camera, &Camera::newImage, this, [&](QImage& image) {
@@ -200,37 +180,31 @@ void TestCamera::openFrameAndClose()
         inRingBuffer = image.constBits() == reinterpret_cast<const uchar*>(latest);
         received = image.copy();
     });
-    QSignalSpy errors(&camera, &Camera::displayError);
 
     open(camera, "SIMTEST", 7);
-
-    QCOMPARE(errors.count(), message.isEmpty() ? 0 : 1);
-    if (!message.isEmpty())
-        QCOMPARE(errors.first(), (QVariantList{message, 2000}));
-    QCOMPARE(opened.first().first().value<Camera*>(), &camera);
     QCOMPARE(camera.bufferCount(), 3);
     QVERIFY(camera.watchesCameraEvents());
     QCOMPARE(camera.sensorSize(), QSize(64, 48));
     QCOMPARE(camera.currentColorMode(), colorMode);
     QCOMPARE(camera.serialNumber(), QStringLiteral("SIMTEST"));
 
-    std::vector<uint8_t> pixels(64 * 48 * (format == QImage::Format_RGB32 ? 4 : 1));
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = static_cast<uint8_t>(i * 7);
-    QCOMPARE(KivoSimDeliverFrame("SIMTEST", pixels.data(), pixels.size()), 0);
+    QByteArray pixels(64 * 48 * (format == QImage::Format_RGB32 ? 4 : 1), 0);
+    for (int i = 0; i < pixels.size(); ++i)
+        pixels[i] = char(i * 7);
+    QCOMPARE(KivoSimDeliverFrame("SIMTEST", reinterpret_cast<const uint8_t*>(pixels.constData()),
+                                 pixels.size()),
+             0);
     QTRY_VERIFY(!received.isNull());
     QVERIFY(inRingBuffer);
     QCOMPARE(int(received.format()), format);
     QCOMPARE(received.size(), QSize(64, 48));
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(received.constBits()), int(pixels.size())),
-             QByteArray(reinterpret_cast<const char*>(pixels.data()), int(pixels.size())));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(received.constBits()), pixels.size()),
+             pixels);
     QCOMPARE(camera.frameCount(), 1);
 
     camera.close();
-    QStringList expected{"opened", "image", "null image", "closed"};
-    if (!message.isEmpty())
-        expected.prepend(QStringLiteral("message"));
-    QCOMPARE(order, expected);
+    QCOMPARE(order.join(", "), (message.isEmpty() ? QString() : message + " 2000, ") +
+                                   "opened, image, null image, closed");
     verifyClosed(camera);
     QCOMPARE(camera.measuredFramerate(), 0.0);
     // The last camera's sensor size stays for the window.
@@ -331,31 +305,10 @@ void TestCamera::frameOfVanishedHandle()
     QCOMPARE(KivoSimLoadWorld(nullptr), 0);
     camera.eventReceived(CAM_EV_FRAME);
     QCOMPARE(errors.value(0).value(0).toString(), QStringLiteral("Unknown error."));
-    camera.close();
-    verifyClosed(camera);
-}
-
-void TestCamera::eventsWhileClosed_data()
-{
-    QTest::addColumn<int>("event");
-    QTest::addColumn<int>("failures");
-    QTest::addColumn<QString>("deviceSignal");
-
-    QTest::newRow("frame") << int(CAM_EV_FRAME) << 0 << "";
-    QTest::newRow("capture failed") << int(CAM_EV_CAPTURE_FAILED) << 1 << "";
-    QTest::newRow("reconnected") << int(CAM_EV_DEVICE_RECONNECTED) << 0 << "";
-    QTest::newRow("removed") << int(CAM_EV_DEVICE_REMOVED) << 0 << "";
-    QTest::newRow("device removed") << int(CAM_EV_REMOVAL) << 0 << "removed";
-    QTest::newRow("device arrived") << int(CAM_EV_NEW_DEVICE) << 0 << "arrived";
-    QTest::newRow("unknown") << 77 << 0 << "";
 }
 
 void TestCamera::eventsWhileClosed()
 {
-    QFETCH(int, event);
-    QFETCH(int, failures);
-    QFETCH(QString, deviceSignal);
-
     ProbeCamera camera;
     QSignalSpy removedDevice(&camera, &Camera::cameraRemovedDevice);
     QSignalSpy newDevice(&camera, &Camera::cameraNewDevice);
@@ -366,42 +319,18 @@ void TestCamera::eventsWhileClosed()
     connect(&camera, &Camera::newImage, this, [&others] { ++others; });
     connect(&camera, &Camera::displayError, this, [&others] { ++others; });
 
-    // Closing a closed session does nothing either.
+    // Closing a closed session does nothing either. Only the device events
+    // and the count of failed captures remain.
     camera.close();
-    camera.eventReceived(event);
+    for (int event : {int(CAM_EV_FRAME), int(CAM_EV_CAPTURE_FAILED), int(CAM_EV_DEVICE_RECONNECTED),
+                      int(CAM_EV_DEVICE_REMOVED), int(CAM_EV_REMOVAL), int(CAM_EV_NEW_DEVICE), 77})
+        camera.eventReceived(event);
 
     QCOMPARE(others, 0);
-    QCOMPARE(removedDevice.count(), deviceSignal == "removed" ? 1 : 0);
-    QCOMPARE(newDevice.count(), deviceSignal == "arrived" ? 1 : 0);
+    QCOMPARE(removedDevice.count(), 1);
+    QCOMPARE(newDevice.count(), 1);
     QCOMPARE(camera.frameCount(), 0);
-    QCOMPARE(camera.failCount(), failures);
-}
-
-void TestCamera::unplugAndReplugOpenCamera()
-{
-    Camera camera;
-    open(camera, ColourSerial, 1);
-    QSignalSpy removed(&camera, &Camera::cameraRemoved);
-    QSignalSpy reconnect(&camera, &Camera::cameraReconnect);
-    QSignalSpy removedDevice(&camera, &Camera::cameraRemovedDevice);
-    QSignalSpy newDevice(&camera, &Camera::cameraNewDevice);
-
-    QCOMPARE(KivoSimSetPlugged(ColourSerial, 0), 0);
-    QTRY_COMPARE(removed.count(), 1);
-    QTRY_COMPARE(removedDevice.count(), 1);
-    // The session stays open: closing is the window's decision.
-    QVERIFY(camera.isOpen());
-    QCOMPARE(KivoSimSetPlugged(ColourSerial, 1), 0);
-    QTRY_COMPARE(reconnect.count(), 1);
-    QTRY_COMPARE(newDevice.count(), 1);
-
-    // A closed session reports devices, no longer the camera itself.
-    camera.close();
-    QCOMPARE(KivoSimSetPlugged(ColourSerial, 0), 0);
-    QTRY_COMPARE(removedDevice.count(), 2);
-    QCOMPARE(KivoSimSetPlugged(ColourSerial, 1), 0);
-    QTRY_COMPARE(newDevice.count(), 2);
-    QCOMPARE(removed.count() + reconnect.count(), 2);
+    QCOMPARE(camera.failCount(), 1);
 }
 
 void TestCamera::cameraCorrection()
