@@ -57,8 +57,7 @@ private slots:
     void clamping_data();
     void clamping();
     void rangesFollowEachOther();
-    void sameFramerateSendsNothing();
-    void echoWhileBusyIsDropped();
+    void unchangedAndEchoedValues();
     void failedRangeQueries();
     void autoConfig_data();
     void autoConfig();
@@ -128,8 +127,6 @@ void TestCameraParameters::clamping_data()
     QTest::addColumn<int>("expected");
 
     QTest::newRow("pixel clock above maximum") << "pixel clock" << 600 << 100;
-    QTest::newRow("pixel clock below minimum") << "pixel clock" << 1 << 5;
-    QTest::newRow("master gain above maximum") << "master gain" << 150 << 100;
     QTest::newRow("master gain below minimum") << "master gain" << -5 << 0;
     QTest::newRow("master gain inside") << "master gain" << 37 << 37;
 }
@@ -169,9 +166,6 @@ void TestCameraParameters::rangesFollowEachOther()
     QVERIFY(near(framerate->max, 1.0 / minTime));
     QVERIFY(near(framerate->min, 1.0 / maxTime));
     QVERIFY(framerate->value <= framerate->max * 1.0001);
-    // The span over the frame-time steps.
-    QVERIFY(
-        near(framerate->inc, (1.0 / minTime - 1.0 / maxTime) / ((maxTime - minTime) / interval)));
 
     camera->setFramerate(framerate->max);
     const double shortFrameMax = exposure->max;
@@ -181,30 +175,25 @@ void TestCameraParameters::rangesFollowEachOther()
     QVERIFY(exposure->max <= 1000.0 / framerate->value);
 }
 
-void TestCameraParameters::sameFramerateSendsNothing()
+void TestCameraParameters::unchangedAndEchoedValues()
 {
     open("SIMPARAM", 1);
     camera->setFramerate(10.0);
-    emitted = Signals();
-    // A pending fault shows whether the camera was asked for a frame rate.
-    QCOMPARE(KivoSimInjectFault("CamFrameRate", 1, 5), 0);
-    camera->setFramerate(framerate->value);
-    QCOMPARE(emitted.framerate, 0);
-    QCOMPARE(emitted.exposure, 1);
-    double actual = 0;
-    QCOMPARE(CamFrameRate(camera->cameraHandle(), 10.0, &actual), 5);
-}
-
-void TestCameraParameters::echoWhileBusyIsDropped()
-{
-    open("SIMPARAM", 1);
     // A widget that answers every change with its own, stale value.
     connect(camera.get(), &Camera::pixelclockChanged, this,
             [this] { camera->setPixelclock(pixelclock->min); });
     connect(camera.get(), &Camera::mastergainChanged, this, [this] { camera->setMastergain(0); });
+    emitted = Signals();
+    // A pending fault shows whether the camera was asked for a frame rate.
+    QCOMPARE(KivoSimInjectFault("CamFrameRate", 1, 5), 0);
 
+    camera->setFramerate(framerate->value);
+    QCOMPARE(emitted.framerate, 0);
+    double actual = 0;
+    QCOMPARE(CamFrameRate(camera->cameraHandle(), 10.0, &actual), 5);
     camera->setPixelclock(30);
     camera->setMastergain(70);
+
     QCOMPARE(pixelclock->value, 30);
     QCOMPARE(mastergain->value, 70);
     QCOMPARE(emitted.pixelclock + emitted.mastergain, 2);
@@ -249,23 +238,10 @@ void TestCameraParameters::autoConfig_data()
     QTest::newRow("missing file") << "" << true << QString() << fallback;
     QTest::newRow("malformed xml")
         << "" << true << "<CameraSettings><Sensor ID=\"100\">" << fallback;
-    QTest::newRow("wrong root") << "" << false << QString("<Settings>" + entry + "</Settings>")
-                                << fallback;
     QTest::newRow("hexadecimal id") << "" << false << xml(entry) << fromEntry;
     QTest::newRow("id read as hexadecimal") << "" << false << withId("\"256\"") << fallback;
-    QTest::newRow("id not hexadecimal") << "" << false << withId("\"zz\"") << fallback;
-    QTest::newRow("other sensor only") << "" << false << withId("\"101\"") << fallback;
     QTest::newRow("duplicate entries, first wins")
         << "" << false << xml(entry + QString(entry).replace("\"60\"", "\"70\"")) << fromEntry;
-    QTest::newRow("other elements skipped")
-        << "" << false
-        << xml(R"(<Comment/><Sensor ID="101"><Timing pixelclock="70"/><Gain/></Sensor>)" + entry)
-        << fromEntry;
-    QTest::newRow("missing Timing")
-        << "" << false << xml(R"(<Sensor ID="100"><Gain master="20"/></Sensor>)") << fallback;
-    QTest::newRow("missing Gain") << "" << false
-                                  << xml(R"(<Sensor ID="100"><Timing pixelclock="60"/></Sensor>)")
-                                  << fallback;
     // 100 MHz: (1280 + 144) x (1024 + 40) clocks give 66.0 fps at most; one
     // line takes 0.01424 ms.
     QTest::newRow("values out of range")
@@ -280,10 +256,6 @@ void TestCameraParameters::autoConfig_data()
     // 8e6 clocks: 5 fps, 2.5 at 20 MHz, 1.25 at 10 MHz, 0.625 at 5 MHz.
     QTest::newRow("halved until one frame per second")
         << R"("pixelClock":{"min":1,"max":100,"initial":40})" << true << QString() << "5 1 300 50";
-    // 80e6 clocks are 2 s at 40 MHz: slow enough without halving.
-    QTest::newRow("slow enough without halving")
-        << R"("pixelClock":{"min":1,"max":100,"initial":40},"timing":{"maxFrameClocks":80000000})"
-        << true << QString() << "40 1 300 50";
     // With a 12 MHz minimum, 20 MHz would halve to 10, below it.
     QTest::newRow("halved until the minimum clock")
         << R"("pixelClock":{"min":12,"max":100,"initial":40})" << true << QString()
@@ -292,8 +264,6 @@ void TestCameraParameters::autoConfig_data()
     // program, for the cameras of the built-in world.
     QTest::newRow("shipped file, colour camera")
         << "built-in 1" << false << QString() << "40 10 40 10";
-    QTest::newRow("shipped file, monochrome camera")
-        << "built-in 2" << false << QString() << "27 20 25 10";
 }
 
 void TestCameraParameters::autoConfig()
