@@ -37,7 +37,6 @@ private slots:
 
     void refreshKeepsRowsInPlace();
     void openedCameraAndSort();
-    void timerRefreshesAndReportsFailures();
 
 private:
     TestUtils::IsolatedEnvironment environment;
@@ -138,24 +137,6 @@ void TestCameraListModel::openedCameraAndSort()
     camera.close();
     model.updateList();
     QCOMPARE(describe(model), QStringLiteral("1 free, 2 free, 3 in use"));
-}
-
-void TestCameraListModel::timerRefreshesAndReportsFailures()
-{
-    CameraListModel model(20);
-    QSignalSpy changed(&model, &CameraListModel::somethingChanged);
-    QSignalSpy errors(&model, &CameraListModel::errorOccurred);
-    QVERIFY(changed.wait());
-    QCOMPARE(model.rowCount(), 3);
-
-    QCOMPARE(KivoSimInjectFault("CamList", 1, 5), 0);
-    QCOMPARE(KivoSimSetPlugged(MonoSerial, 0), 0);
-    QVERIFY(errors.wait());
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("Can't get camera list."));
-    QCOMPARE(model.rowCount(), 3);
-    // The next tick goes through again.
-    QVERIFY(changed.wait());
-    QCOMPARE(describe(model), QStringLiteral("1 free, 3 in use"));
 }
 
 QTEST_GUILESS_MAIN(TestCameraListModel)
