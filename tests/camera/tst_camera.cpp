@@ -8,10 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <chrono>
-#include <cmath>
 #include <memory>
-#include <thread>
 
 using TestUtils::errorText;
 
@@ -58,11 +55,6 @@ QString xml(const QString& sensors)
     return "<?xml version=\"1.0\"?>\n<CameraSettings>" + sensors + "</CameraSettings>\n";
 }
 
-bool near(double actual, double expected)
-{
-    return std::abs(actual - expected) <= 0.01 * std::abs(expected) + 1e-9;
-}
-
 struct Signals
 {
     int pixelclock = 0;
@@ -85,7 +77,6 @@ private slots:
     void openFrameAndClose_data();
     void openFrameAndClose();
     void frameDuringNestedLoopIsNotEmittedAgain();
-    void slowReceiverSeesOnlyTheNewestFrame();
     void failuresWhileCapturing();
     void eventsWhileClosed();
     void cameraCorrection();
@@ -163,51 +154,44 @@ QString TestCamera::values() const
 
 void TestCamera::openFailureLeavesSessionClosed_data()
 {
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("message");
 
-    const QString initFailed = QStringLiteral("Could not initialize camera.");
-    const QString unsupported = QStringLiteral("Unsupported camera type");
-    // Every call of the open fails in turn in the fault injection suite.
+    // A library call made to fail, or fields of the camera. Every call of the
+    // open fails in turn in the fault injection suite.
+    const QString events = QStringLiteral("The camera's events could not be set up: ");
     QTest::newRow("open refused") << "CamOpen"
-                                  << "" << initFailed;
+                                  << "Could not initialize camera.";
     QTest::newRow("image memory") << "CamAllocBuffer"
-                                  << "" << QStringLiteral("Can't allocate image memory.");
-    QTest::newRow("event registration")
-        << "CamEvent:1"
-        << ""
-        << "The camera's events could not be set up: " + libraryFailure("CamEvent");
+                                  << "Can't allocate image memory.";
+    QTest::newRow("event registration") << "CamEvent:1" << events + libraryFailure("CamEvent");
     QTest::newRow("capture start")
         << "CamStartCapture"
-        << ""
         << "Capture could not be started: " + libraryFailure("CamStartCapture");
-    QTest::newRow("sensor 0x20B") << ""
-                                  << R"("sensorId":"0x20B")" << unsupported;
-    QTest::newRow("colour mode 2")
-        << ""
-        << R"("forcedColorMode":2)" << QStringLiteral("Color Mode not supported.");
+    QTest::newRow("sensor 0x20B") << R"("sensorId":"0x20B")"
+                                  << "Unsupported camera type";
+    QTest::newRow("colour mode 2") << R"("forcedColorMode":2)"
+                                   << "Color Mode not supported.";
 }
 
 void TestCamera::openFailureLeavesSessionClosed()
 {
-    QFETCH(QString, fault);
-    QFETCH(QString, fields);
+    QFETCH(QString, setup);
     QFETCH(QString, message);
 
-    QCOMPARE(KivoSimLoadWorld(world(fields).constData()), 0);
+    const bool fault = setup.startsWith(QLatin1String("Cam"));
+    QCOMPARE(KivoSimLoadWorld(world(fault ? QString() : setup).constData()), 0);
     KivoSimSetManualFrames("SIMTEST", 1);
     // Made first: its device event thread registers events of its own.
     Camera camera;
-    if (!fault.isEmpty())
-        QCOMPARE(KivoSimInjectFault(fault.toLatin1().constData(), 2, 5), 0);
+    if (fault)
+        QCOMPARE(KivoSimInjectFault(setup.toLatin1().constData(), 2, 5), 0);
 
     QCOMPARE(errorText([&] { camera.open(7); }), message);
     verifyClosed(camera);
-
     // The camera was released: a second attempt fails only for its own reasons.
     KivoSimClearFaults();
-    QCOMPARE(errorText([&] { camera.open(7); }), fault.isEmpty() ? message : QString());
+    QCOMPARE(errorText([&] { camera.open(7); }), fault ? QString() : message);
 }
 
 void TestCamera::openFrameAndClose_data()
@@ -220,11 +204,11 @@ void TestCamera::openFrameAndClose_data()
 
     const int indexed = QImage::Format_Indexed8;
     const QString upload = QStringLiteral("Upload of new firmware required. (approx. %1 seconds)");
-    QTest::newRow("raw bayer") << "" << 11 << "" << indexed << "";
+    QTest::newRow("raw bayer") << QString() << 11 << QString() << indexed << QString();
     QTest::newRow("32-bit colour")
-        << R"("forcedColorMode":0)" << 0 << "" << int(QImage::Format_RGB32) << "";
+        << R"("forcedColorMode":0)" << 0 << QString() << int(QImage::Format_RGB32) << QString();
     QTest::newRow("firmware upload, whole seconds")
-        << R"("firmwareUploadMs":1500)" << 11 << "" << indexed << upload.arg(1);
+        << R"("firmwareUploadMs":1500)" << 11 << QString() << indexed << upload.arg(1);
     QTest::newRow("firmware upload, duration unknown")
         << R"("firmwareUploadMs":1500)" << 11 << "CamDuration" << indexed << upload.arg(25);
 }
@@ -262,7 +246,6 @@ void TestCamera::openFrameAndClose()
     QVERIFY(camera.watchesCameraEvents());
     QCOMPARE(camera.sensorSize(), QSize(64, 48));
     QCOMPARE(camera.currentColorMode(), colorMode);
-    QCOMPARE(camera.serialNumber(), QStringLiteral("SIMTEST"));
 
     QByteArray pixels(64 * 48 * (format == QImage::Format_RGB32 ? 4 : 1), 0);
     for (int i = 0; i < pixels.size(); ++i)
@@ -306,26 +289,6 @@ void TestCamera::frameDuringNestedLoopIsNotEmittedAgain()
     // Once the receiver has returned, frames are emitted again.
     QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
     QTRY_COMPARE(emissions, 2);
-}
-
-void TestCamera::slowReceiverSeesOnlyTheNewestFrame()
-{
-    QCOMPARE(KivoSimLoadWorld(world(QString()).constData()), 0);
-    Camera camera;
-    QCOMPARE(errorText([&] { camera.open(7); }), QString());
-    double rate = 0;
-    QCOMPARE(CamFrameRate(camera.cameraHandle(), 200.0, &rate), CAM_SUCCESS);
-    int emissions = 0;
-    connect(&camera, &Camera::newImage, this, [&emissions] {
-        ++emissions;
-        // A receiver that takes four frame periods, like a large zoom.
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(emissions >= 10, 10000);
-    // Every frame is counted; of the ones queued meanwhile only the newest is shown.
-    QVERIFY2(
-        camera.frameCount() >= emissions + 5,
-        qPrintable(QStringLiteral("%1 frames, %2 shown").arg(camera.frameCount()).arg(emissions)));
 }
 
 void TestCamera::failuresWhileCapturing()
@@ -407,12 +370,6 @@ void TestCamera::rangesFollowEachOther()
     const double fastClockMax = framerate->max;
     watched->setPixelclock(pixelclock->min);
     QVERIFY(framerate->max < fastClockMax);
-    double minTime = 0;
-    double maxTime = 0;
-    double interval = 0;
-    QCOMPARE(CamFrameTimeRange(watched->cameraHandle(), &minTime, &maxTime, &interval), 0);
-    QVERIFY(near(framerate->max, 1.0 / minTime));
-    QVERIFY(near(framerate->min, 1.0 / maxTime));
     QVERIFY(framerate->value <= framerate->max * 1.0001);
 
     watched->setFramerate(framerate->max);
