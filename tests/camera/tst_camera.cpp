@@ -79,12 +79,10 @@ private slots:
     void openFrameAndClose_data();
     void openFrameAndClose();
     void frameDuringNestedLoopIsNotEmittedAgain();
-    void failuresWhileCapturing();
+    void failuresAndCorrectionWhileCapturing();
     void eventsWhileClosed();
-    void cameraCorrection();
     void listRefreshKeepsRowsInPlace();
     void listOfOpenedCameraAndSort();
-    void rangesFollowEachOther();
     void settingValues();
     void autoConfig_data();
     void autoConfig();
@@ -289,7 +287,7 @@ void TestCamera::frameDuringNestedLoopIsNotEmittedAgain()
     QTRY_COMPARE(emissions, 2);
 }
 
-void TestCamera::failuresWhileCapturing()
+void TestCamera::failuresAndCorrectionWhileCapturing()
 {
     Camera camera;
     open(camera, ColourSerial, 1);
@@ -308,8 +306,15 @@ void TestCamera::failuresWhileCapturing()
     QCOMPARE(delivered, 0);
     QCOMPARE(QList<QVariantList>(errors),
              (QList<QVariantList>{{libraryFailure("CamRingLatest"), 2000}}));
-    QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
-    QTRY_COMPARE(delivered, 1);
+    // Switching the camera's correction keeps it capturing.
+    for (bool on : {true, false}) {
+        camera.setBadPixelCorrection(on);
+        QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
+        QTRY_COMPARE(delivered, on ? 1 : 2);
+    }
+    QVERIFY(camera.supportsCameraCorrection());
+    QCOMPARE(KivoSimInjectFault("CamHotPixel:0x8001", 1, 5), 0);
+    QVERIFY(!camera.supportsCameraCorrection());
     // Opening again starts both counters afresh.
     open(camera, ColourSerial, 1);
     QCOMPARE(camera.frameCount() + camera.failCount(), 0);
@@ -321,14 +326,11 @@ void TestCamera::eventsWhileClosed()
     QSignalSpy removedDevice(&camera, &Camera::cameraRemovedDevice);
     QSignalSpy newDevice(&camera, &Camera::cameraNewDevice);
     int others = 0;
-    const auto count = [&others] {
-        ++others;
-    };
     for (const auto signal :
          {&Camera::cameraRemoved, &Camera::cameraReconnect, &Camera::cameraClosed})
-        connect(&camera, signal, this, count);
-    connect(&camera, &Camera::newImage, this, count);
-    connect(&camera, &Camera::displayError, this, count);
+        connect(&camera, signal, this, [&others] { ++others; });
+    connect(&camera, &Camera::newImage, this, [&others] { ++others; });
+    connect(&camera, &Camera::displayError, this, [&others] { ++others; });
 
     // Closing a closed session does nothing either. Only the device events
     // and the count of failed captures remain.
@@ -344,24 +346,6 @@ void TestCamera::eventsWhileClosed()
     QCOMPARE(camera.failCount(), 1);
 }
 
-void TestCamera::cameraCorrection()
-{
-    Camera camera;
-    open(camera, ColourSerial, 1);
-    QVERIFY(camera.supportsCameraCorrection());
-    QCOMPARE(KivoSimInjectFault("CamHotPixel:0x8001", 1, 5), 0);
-    QVERIFY(!camera.supportsCameraCorrection());
-
-    // Switching the camera's correction keeps it capturing.
-    int delivered = 0;
-    connect(&camera, &Camera::newImage, this, [&delivered] { ++delivered; });
-    for (bool on : {true, false}) {
-        camera.setBadPixelCorrection(on);
-        QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
-        QTRY_COMPARE(delivered, on ? 1 : 2);
-    }
-}
-
 void TestCamera::listRefreshKeepsRowsInPlace()
 {
     CameraListModel model(NoPoll);
@@ -373,10 +357,6 @@ void TestCamera::listRefreshKeepsRowsInPlace()
 
     // The third camera is held by another program.
     QCOMPARE(describe(model), QStringLiteral("1 free, 2 free, 3 in use"));
-    QStringList row;
-    for (int column = 0; column < model.columnCount(); ++column)
-        row << model.index(0, column).data().toString();
-    QCOMPARE(row, (QStringList{"1", "1", "Kivo Sim C1280", ColourSerial, "free"}));
     // The same cameras again change nothing.
     model.updateList();
     QCOMPARE(changed.count() + data.count() + removed.count(), 1);
@@ -444,10 +424,12 @@ void TestCamera::listOfOpenedCameraAndSort()
     QCOMPARE(describe(model), QStringLiteral("1 free, 2 free, 3 in use"));
 }
 
-void TestCamera::rangesFollowEachOther()
+void TestCamera::settingValues()
 {
     QCOMPARE(KivoSimLoadWorld(TestWorld), 0);
     watch("SIMPARAM", 1);
+    const uint32_t handle = watched->cameraHandle();
+    // The frame rate's range follows the pixel clock, the exposure's the frame rate.
     watched->setPixelclock(pixelclock->max);
     const double fastClockMax = framerate->max;
     watched->setPixelclock(pixelclock->min);
@@ -460,13 +442,6 @@ void TestCamera::rangesFollowEachOther()
     watched->setFramerate(framerate->min);
     QVERIFY(exposure->max > shortFrameMax);
     QVERIFY(exposure->max <= 1000.0 / framerate->value);
-}
-
-void TestCamera::settingValues()
-{
-    QCOMPARE(KivoSimLoadWorld(TestWorld), 0);
-    watch("SIMPARAM", 1);
-    const uint32_t handle = watched->cameraHandle();
     // Stored and sent clamped.
     watched->setPixelclock(600);
     watched->setMastergain(-5);
