@@ -36,7 +36,6 @@ void TestEventThread::wakeupIdPool()
     std::vector<std::unique_ptr<EventThread>> threads;
     for (int i = 0; i < 199; ++i)
         threads.push_back(std::make_unique<EventThread>());
-    QCOMPARE(threads[0]->wakeupId(), 10199u);
     QCOMPARE(threads[1]->wakeupId(), 10198u);
 
     // A freed id goes to the back, where the next thread takes it from.
