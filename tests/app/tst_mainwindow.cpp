@@ -43,9 +43,7 @@ QString texts(const QList<QAction*>& actions)
 
 int userEntries(const QAbstractItemModel* list)
 {
-    return int(list->match(list->index(0, 2), Qt::DisplayRole, QStringLiteral("user"), -1,
-                           Qt::MatchExactly)
-                   .size());
+    return list->match(list->index(0, 2), Qt::DisplayRole, QStringLiteral("user"), -1).size();
 }
 
 void activate(WindowDriver& driver)
@@ -69,10 +67,7 @@ private slots:
     void layoutSurvivesRestart();
     void cameraSelectionDrivesCommands();
     void failuresAndUnplugging();
-    void openAndCloseCamera();
-    void softwareOnlyCameraWarnsAndCannotWrite();
-    void focusPixelIsClamped_data();
-    void focusPixelIsClamped();
+    void openZoomAndClose();
     void addSelectAndDelete();
     void selectionScrollsIntoView_data();
     void selectionScrollsIntoView();
@@ -81,7 +76,6 @@ private slots:
     void fileCommands();
     void listFileArrives_data();
     void listFileArrives();
-    void contextMenuAndUsage();
 
 private:
     std::unique_ptr<TestUtils::IsolatedEnvironment> environment;
@@ -90,7 +84,6 @@ private:
 void TestMainWindow::initTestCase()
 {
     environment = std::make_unique<TestUtils::IsolatedEnvironment>();
-    // No cameraparameter.xml here unless a test writes one: built-in start values.
     QDir::setCurrent(environment->path());
 }
 
@@ -107,55 +100,37 @@ void TestMainWindow::firstStart()
 {
     WindowDriver driver;
     QCOMPARE(driver.window.size(), QSize(1024, 768));
-    QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright"));
     QCOMPARE(driver.window.tabifiedDockWidgets(driver.dock("CameraListDock")),
              QList<QDockWidget*>({driver.dock("BadpixelListDock")}));
-    for (const char* name :
-         {"CameraListDock", "BadpixelListDock", "MagnifierDock", "CameraSliderDock"})
+    for (const char* name : {"MagnifierDock", "CameraSliderDock"})
         QCOMPARE(driver.window.dockWidgetArea(driver.dock(name)), Qt::LeftDockWidgetArea);
-    QVERIFY(!driver.dock("CameraListDock")->visibleRegion().isEmpty());
-    QVERIFY(driver.dock("BadpixelListDock")->visibleRegion().isEmpty());
-    QVERIFY(driver.display()->imageLabel->isHidden());
+    QVERIFY(!driver.dock("CameraSliderDock")->widget()->isEnabled());
     const auto* hint = driver.window.findChild<QLabel*>(QStringLiteral("emptyViewHint"));
     QVERIFY(hint->isVisible());
     QCOMPARE(hint->alignment(), Qt::AlignCenter);
     QVERIFY(!driver.action("&Recent hot pixel lists")->menu()->isEnabled());
-    QVERIFY(!driver.dock("CameraSliderDock")->widget()->isEnabled());
     QVERIFY(driver.action("&Highlight")->isChecked());
-    QVERIFY(driver.action("1:1")->isChecked());
+    // Without a sensor the focus stays at the origin.
+    emit driver.display()->positionClicked(QPoint(10, 10));
+    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: 0"));
 
     QToolBar* toolBar = driver.window.findChild<QToolBar*>(QStringLiteral("mainToolBar"));
     QCOMPARE(driver.window.toolBarArea(toolBar), Qt::TopToolBarArea);
-    QCOMPARE(toolBar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     QCOMPARE(texts(toolBar->actions()),
              QStringLiteral("&Open camera,&Close camera,|,Hot pixel correction,Detec&t hot "
                             "pixel,&Write hot pixel,&Add hot pixel,&Delete hot pixel,|,&Highlight,"
                             "1:1"));
     // Nothing hides behind the tool bar's extension.
     for (QAction* action : toolBar->actions())
-        QVERIFY2(action->isSeparator() || toolBar->widgetForAction(action)->isVisible(),
-                 qPrintable(action->text()));
+        QVERIFY(action->isSeparator() || toolBar->widgetForAction(action)->isVisible());
     // The zoom button has no command of its own: it opens the ratios.
     QCOMPARE(texts(toolBar->actions().last()->menu()->actions()),
              QStringLiteral("1:4,1:2,1:1,2:1,4:1,To fit"));
-    // No camera column is cut, five digits fit the x and y columns.
-    const QAbstractItemView* cameras = driver.cameraView();
-    const QHeaderView* header = driver.cameraView()->horizontalHeader();
-    QVERIFY(header->length() <= cameras->viewport()->width());
-    for (int column = 0; column < header->count(); ++column)
-        QVERIFY(header->sectionSize(column) >=
-                std::max(cameras->sizeHintForColumn(column), header->sectionSizeHint(column)));
+    // No camera column is cut, five digits fit the x column.
+    QVERIFY(driver.cameraView()->horizontalHeader()->length() <=
+            driver.cameraView()->viewport()->width());
     QVERIFY(driver.badpixelView()->columnWidth(1) >
             driver.badpixelView()->fontMetrics().horizontalAdvance(QStringLiteral("65535")));
-
-    // The status labels run left to right.
-    int left = -1;
-    for (const char* name : {"userCountLabel", "factoryCountLabel", "xLabel", "yLabel",
-                             "framesLabel", "failedLabel", "fpsLabel"}) {
-        const int x = driver.window.findChild<QLabel*>(QString::fromLatin1(name))->x();
-        QVERIFY2(x > left, name);
-        left = x;
-    }
 }
 
 void TestMainWindow::languageSwitchRetranslates()
@@ -163,34 +138,27 @@ void TestMainWindow::languageSwitchRetranslates()
     WindowDriver driver;
     driver.openCamera(colourCamera);
     QTRY_VERIFY(!driver.label("framesLabel").isEmpty());
-    // One text of each kind: menu, action, dock, both list models, status bar,
-    // parameter block and magnifier.
+    // One text of each kind: menu, tool bar, dock, both list models, status
+    // bar, parameter block.
     const auto shownTexts = [&driver] {
-        const QAbstractItemModel* badpixels = driver.badpixelView()->model();
         return QStringList{
             driver.window.menuBar()->actions().at(0)->text(),
             driver.window.findChild<QToolBar*>()->actions().at(0)->iconText(),
             driver.dock("MagnifierDock")->windowTitle(),
-            driver.cameraView()->model()->headerData(1, Qt::Horizontal).toString(),
             driver.cameraStatus(colourCamera),
-            badpixels->index(0, 2).data().toString(),
+            driver.badpixelView()->model()->index(0, 2).data().toString(),
             driver.label("framesLabel").section(QLatin1Char(' '), 0, 0),
             qobject_cast<ParameterBlockWidget*>(driver.dock("CameraSliderDock")->widget())
-                ->framerateWidget->label->text(),
-            driver.dock("MagnifierDock")->widget()->toolTip()};
+                ->framerateWidget->label->text()};
     };
-    const QStringList english{"&File",   "Open\ncamera", "Magnifier",
-                              "Dev",     "opened",       "factory",
-                              "Frames:", "Framerate",    "Click to center"};
+    const QStringList english{"&File",   "Open\ncamera", "Magnifier", "opened",
+                              "factory", "Frames:",      "Framerate"};
     QCOMPARE(shownTexts(), english);
-
     LanguageLoader language(QStringLiteral(TRANSLATIONS_PATH));
     QVERIFY(language.load(QLocale(QLocale::German, QLocale::Germany)));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    QCOMPARE(shownTexts(), (QStringList{"&Datei", "Kamera\nöffnen", "Lupe", "Gerät", "geöffnet",
-                                        "Werk", "Bilder:", "Bildrate", "Zum Zentrieren klicken"}));
-    QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright - SIM0001280"));
-
+    QCOMPARE(shownTexts(), (QStringList{"&Datei", "Kamera\nöffnen", "Lupe", "geöffnet", "Werk",
+                                        "Bilder:", "Bildrate"}));
     QVERIFY(!language.load(QLocale(QLocale::English, QLocale::UnitedStates)));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
     QCOMPARE(shownTexts(), english);
@@ -204,11 +172,9 @@ void TestMainWindow::layoutSurvivesRestart()
         driver.window.addDockWidget(Qt::RightDockWidgetArea, driver.dock("CameraSliderDock"));
     }
     WindowDriver driver;
-    QVERIFY(driver.dock("MagnifierDock")->isHidden());
     QCOMPARE(driver.window.dockWidgetArea(driver.dock("CameraSliderDock")),
              Qt::RightDockWidgetArea);
     emit driver.action("&View")->menu()->aboutToShow();
-    QVERIFY(driver.action("Camera list")->isChecked());
     QVERIFY(!driver.action("Magnifier")->isChecked());
     driver.action("Magnifier")->trigger();
     QVERIFY(driver.dock("MagnifierDock")->isVisible());
@@ -218,14 +184,10 @@ void TestMainWindow::cameraSelectionDrivesCommands()
 {
     WindowDriver driver;
     activate(driver);
-    QCOMPARE(driver.cameraView()->model()->rowCount(), 3);
-    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
     QCOMPARE(driver.cameraStatus(busyCamera), QStringLiteral("in use"));
     QAction* open = driver.action("&Open camera");
-    QAction* zoom = driver.window.findChild<QToolBar*>()->actions().last();
-    const QStringList cameraCommands = {
-        "&Close camera",     "&Save hot pixel list", "&Load hot pixel list", "Hot pixel correction",
-        "Detec&t hot pixel", "&Add hot pixel",       "&Write hot pixel"};
+    const QStringList cameraCommands = {"&Close camera", "&Load hot pixel list",
+                                        "Detec&t hot pixel", "&Write hot pixel"};
     QTableView* view = driver.cameraView();
     auto doubleClick = [view](int row) {
         const QRect cell = view->visualRect(view->model()->index(row, 0));
@@ -246,26 +208,28 @@ void TestMainWindow::cameraSelectionDrivesCommands()
     view->setFocus();
     QTest::keyClick(view, Qt::Key_Return);
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
-    QCOMPARE(driver.cameraStatus(monoCamera), QStringLiteral("free"));
     QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright - SIM0001280"));
-    QVERIFY(driver.window.findChild<QLabel*>(QStringLiteral("emptyViewHint"))->isHidden());
     QVERIFY(driver.dock("CameraSliderDock")->widget()->isEnabled());
     for (const QString& text : cameraCommands)
         QVERIFY2(driver.action(text)->isEnabled(), qPrintable(text));
-    QVERIFY(zoom->isEnabled());
-    // A double click on the opened row opens nothing again.
-    doubleClick(driver.cameraRow(colourCamera));
-    QVERIFY(driver.runner->shown.isEmpty());
-
+    // The commands act on the selected row only.
     driver.selectCamera(monoCamera);
     for (const QString& text : cameraCommands)
         QVERIFY2(!driver.action(text)->isEnabled(), qPrintable(text));
-    QVERIFY(!zoom->isEnabled());
-    // Close acts on the selected row only.
     driver.action("&Close camera")->trigger();
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
+
+    // A camera without memory of its own warns at the open and refuses to
+    // write, even when a list change has enabled Write again.
     doubleClick(driver.cameraRow(colourCamera));
-    QVERIFY(driver.action("&Close camera")->isEnabled());
+    driver.action("&Close camera")->trigger();
+    doubleClick(driver.cameraRow(monoCamera));
+    QCOMPARE(driver.runner->shown.last().title, QStringLiteral("Please note!"));
+    QVERIFY(!driver.action("&Write hot pixel")->isEnabled());
+    driver.selectCamera(colourCamera);
+    driver.selectCamera(monoCamera);
+    driver.action("&Write hot pixel")->trigger();
+    QCOMPARE(driver.runner->shown.last().title, QStringLiteral("Not supported!"));
 }
 
 void TestMainWindow::failuresAndUnplugging()
@@ -275,7 +239,6 @@ void TestMainWindow::failuresAndUnplugging()
     // its row is selected again, not another program's.
     driver.openCamera(colourCamera);
     QLabel* image = driver.display()->imageLabel;
-    QVERIFY(image->isVisible());
     QVERIFY(KivoSimSetPlugged(colourCamera.toLatin1().constData(), 0) == 0);
     QTRY_VERIFY(image->isHidden());
     QTRY_COMPARE(driver.cameraRow(colourCamera), -1);
@@ -284,13 +247,12 @@ void TestMainWindow::failuresAndUnplugging()
     QTRY_VERIFY(driver.action("&Close camera")->isEnabled());
     driver.action("&Close camera")->trigger();
 
-    // A failed open is told in the status bar only.
+    // A failed open is told in the status bar only, a failed poll keeps the rows.
     QVERIFY(KivoSimInjectFault("CamOpen", 2, 321) == 0);
     driver.openCamera(colourCamera);
     QVERIFY(!driver.statusMessage().isEmpty());
     QVERIFY(driver.runner->shown.isEmpty());
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
-    // A failed poll keeps the rows.
     QVERIFY(KivoSimInjectFault("CamCount", 1, 5) == 0);
     QTRY_COMPARE_WITH_TIMEOUT(driver.statusMessage(),
                               QStringLiteral("Can't get number of cameras."), 3000);
@@ -301,7 +263,7 @@ void TestMainWindow::failuresAndUnplugging()
     QTRY_COMPARE(driver.cameraRow(monoCamera), -1);
 }
 
-void TestMainWindow::openAndCloseCamera()
+void TestMainWindow::openZoomAndClose()
 {
     // Configured start values are taken as they are, not rounded.
     QVERIFY(TestUtils::writeFile(
@@ -319,27 +281,23 @@ void TestMainWindow::openAndCloseCamera()
     QCOMPARE(block->exposureWidget->spinBox->value(), 40.0);
 
     // Every open starts at 1:1 whatever was chosen before.
-    QVERIFY(driver.action("1:1")->isChecked());
-    QCOMPARE(driver.window.findChild<QToolBar*>()->actions().last()->text(), QStringLiteral("1:1"));
-    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: 0"));
+    auto checked = [&driver](const char* ratio) {
+        return driver.action(ratio)->isChecked();
+    };
+    QVERIFY(checked("1:1"));
     QVERIFY(KivoSimDeliverFrame(colourCamera.toLatin1().constData(), nullptr, 0) == 0);
     QTRY_COMPARE(driver.display()->imageLabel->size(), QSize(1280, 1024));
     QTRY_COMPARE_WITH_TIMEOUT(driver.label("framesLabel"), QStringLiteral("Frames: 1"), 4000);
-    QCOMPARE(driver.label("failedLabel"), QStringLiteral("Failed: 0"));
     const QString fps = driver.label("fpsLabel");
     QVERIFY2(QRegularExpression(QStringLiteral("^FPS: \\d+\\.\\d\\d$")).match(fps).hasMatch(),
              qPrintable(fps));
     QTRY_COMPARE_WITH_TIMEOUT(driver.label("userCountLabel"), QStringLiteral("U: 2"), 4000);
-    QVERIFY(driver.label("factoryCountLabel") != QStringLiteral("F: 0"));
     auto* magnifier = driver.window.findChild<MagnifierControl*>();
     QTRY_VERIFY(!magnifier->valueLabel->text().isEmpty());
 
-    // Ctrl and + zoom in, but no further than 4:1; the wheel zooms only with
-    // Ctrl held, down is out.
+    // Ctrl and + zoom in, no further than 4:1; the wheel zooms only with Ctrl
+    // held, down is out.
     activate(driver);
-    auto checked = [&driver](const char* ratio) {
-        return driver.action(ratio)->isChecked();
-    };
     QTest::keyClick(&driver.window, Qt::Key_Plus, Qt::ControlModifier);
     QVERIFY(checked("2:1"));
     driver.action("4:1")->trigger();
@@ -359,60 +317,12 @@ void TestMainWindow::openAndCloseCamera()
                           driver.label("userCountLabel")}),
              QStringList({"Frames: 0", "Failed: 0", "FPS: 0", "F: 0", "U: 0"}));
     QVERIFY(magnifier->valueLabel->text().isEmpty());
-    QVERIFY(magnifier->colorLabel->text().isEmpty());
     QCOMPARE(driver.badpixelView()->model()->rowCount(), 0);
-    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
     QVERIFY(driver.display()->imageLabel->isHidden());
-    QVERIFY(!driver.dock("CameraSliderDock")->widget()->isEnabled());
     QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright"));
     // Without a camera there is nothing to zoom.
     QTest::keyClick(&driver.window, Qt::Key_Plus, Qt::ControlModifier);
     QVERIFY(checked("1:1"));
-}
-
-void TestMainWindow::softwareOnlyCameraWarnsAndCannotWrite()
-{
-    WindowDriver driver;
-    driver.openCamera(monoCamera);
-    QCOMPARE(driver.runner->shown.size(), 1);
-    QCOMPARE(driver.runner->shown.first().title, QStringLiteral("Please note!"));
-    QVERIFY(!driver.action("&Write hot pixel")->isEnabled());
-
-    // A camera list change enables Write again; writing still refuses.
-    driver.selectCamera(colourCamera);
-    driver.selectCamera(monoCamera);
-    QAction* write = driver.action("&Write hot pixel");
-    QVERIFY(write->isEnabled());
-    write->trigger();
-    QCOMPARE(driver.runner->shown.size(), 2);
-    QCOMPARE(driver.runner->shown.last().title, QStringLiteral("Not supported!"));
-    QCOMPARE(driver.runner->shown.last().icon, int(QMessageBox::Critical));
-}
-
-void TestMainWindow::focusPixelIsClamped_data()
-{
-    QTest::addColumn<bool>("open");
-    QTest::addColumn<QPoint>("clicked");
-    QTest::addColumn<QPoint>("focus");
-
-    QTest::newRow("inside") << true << QPoint(100, 50) << QPoint(100, 50);
-    QTest::newRow("left and below") << true << QPoint(-5, 3000) << QPoint(0, 1023);
-    QTest::newRow("right and above") << true << QPoint(5000, -1) << QPoint(1279, 0);
-    QTest::newRow("no sensor known yet") << false << QPoint(10, 10) << QPoint(0, 0);
-}
-
-void TestMainWindow::focusPixelIsClamped()
-{
-    QFETCH(bool, open);
-    QFETCH(QPoint, clicked);
-    QFETCH(QPoint, focus);
-
-    WindowDriver driver;
-    if (open)
-        driver.openCamera(colourCamera);
-    emit driver.display()->positionClicked(clicked);
-    QCOMPARE(driver.label("xLabel"), QStringLiteral("x: %1").arg(focus.x()));
-    QCOMPARE(driver.label("yLabel"), QStringLiteral("y: %1").arg(focus.y()));
 }
 
 void TestMainWindow::addSelectAndDelete()
@@ -422,9 +332,13 @@ void TestMainWindow::addSelectAndDelete()
     driver.openCamera(colourCamera);
     QAbstractItemModel* list = driver.badpixelView()->model();
     QItemSelectionModel* selection = driver.badpixelView()->selectionModel();
-    QAction* remove = driver.action("&Delete hot pixel");
     const int rows = list->rowCount();
-
+    // The focus pixel stays on the sensor.
+    for (const auto& click : {qMakePair(QPoint(-5, 3000), QStringLiteral("x: 0 y: 1023")),
+                              qMakePair(QPoint(5000, -1), QStringLiteral("x: 1279 y: 0"))}) {
+        emit driver.display()->positionClicked(click.first);
+        QCOMPARE(driver.label("xLabel") + QLatin1Char(' ') + driver.label("yLabel"), click.second);
+    }
     // A click on a listed pixel selects its row, one beside it nothing.
     const QPoint listed(list->index(1, 0).data().toInt(), list->index(1, 1).data().toInt());
     emit driver.display()->positionClicked(listed);
@@ -432,25 +346,21 @@ void TestMainWindow::addSelectAndDelete()
     emit driver.display()->positionClicked(listed + QPoint(3, 0));
     QVERIFY(!selection->hasSelection());
 
-    emit driver.display()->positionClicked(QPoint(600, 700));
-    QTest::keyClick(&driver.window, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(list->rowCount(), rows + 1);
+    // Added twice, the pixel is listed once, selected, as a user entry.
+    for (int times = 0; times < 2; ++times) {
+        emit driver.display()->positionClicked(QPoint(600, 700));
+        QTest::keyClick(&driver.window, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(list->rowCount(), rows + 1);
+        QVERIFY(selection->isRowSelected(rows, QModelIndex()));
+    }
     QCOMPARE(list->index(rows, 0).data().toInt(), 600);
     QCOMPARE(list->index(rows, 2).data().toString(), QStringLiteral("user"));
-    QVERIFY(selection->isRowSelected(rows, QModelIndex()));
-    QVERIFY(remove->isEnabled());
-    // The same pixel again adds nothing and keeps the selection.
-    emit driver.display()->positionClicked(QPoint(600, 700));
-    QTest::keyClick(&driver.window, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(list->rowCount(), rows + 1);
-    QVERIFY(selection->isRowSelected(rows, QModelIndex()));
     QTest::keyClick(&driver.window, Qt::Key_Delete);
     QCOMPARE(list->rowCount(), rows);
-
     // A factory entry cannot be deleted.
     emit driver.display()->positionClicked(
         QPoint(list->index(0, 0).data().toInt(), list->index(0, 1).data().toInt()));
-    QVERIFY(!remove->isEnabled());
+    QVERIFY(!driver.action("&Delete hot pixel")->isEnabled());
     QTest::keyClick(&driver.window, Qt::Key_Delete);
     QCOMPARE(list->rowCount(), rows);
 }
@@ -488,25 +398,23 @@ void TestMainWindow::selectionScrollsIntoView()
         pixel.setX(viewport->width());
     emit driver.display()->positionClicked(pixel);
     driver.action("&Add hot pixel")->trigger();
-    const int row = driver.badpixelView()->model()->rowCount() - 1;
     driver.badpixelView()->selectionModel()->clearSelection();
     QScrollBar* bars[] = {driver.display()->horizontalScrollBar(),
                           driver.display()->verticalScrollBar()};
     for (QScrollBar* bar : bars)
         bar->setValue(fromEnd ? bar->maximum() : 0);
 
-    driver.badpixelView()->selectRow(row);
+    driver.badpixelView()->selectRow(driver.badpixelView()->model()->rowCount() - 1);
     QCOMPARE(driver.label("xLabel"), QStringLiteral("x: %1").arg(pixel.x()));
     // Where the pixel is drawn now, read off the widgets: in view, and centred
     // on each axis unless the view is at its end.
     const QPoint shown = driver.display()->imageLabel->mapTo(viewport, QPoint(pixel * scale));
-    QVERIFY2(viewport->rect().contains(shown),
-             qPrintable(QStringLiteral("%1,%2").arg(shown.x()).arg(shown.y())));
+    QVERIFY(viewport->rect().contains(shown));
     const QPoint offCentre = shown - viewport->rect().center();
     for (const int axis : {0, 1}) {
         const int off = std::abs(axis == 0 ? offCentre.x() : offCentre.y());
-        const QScrollBar* bar = bars[axis];
-        QVERIFY(off <= 2 * scale || bar->value() == 0 || bar->value() == bar->maximum());
+        QVERIFY(off <= 2 * scale || bars[axis]->value() == 0 ||
+                bars[axis]->value() == bars[axis]->maximum());
     }
 }
 
@@ -540,26 +448,19 @@ void TestMainWindow::clearUndoAndWrite()
     // Writing asks first; No leaves the camera's two entries, Yes writes the
     // three of the list and starts the history afresh.
     uint16_t words[64] = {};
-    const QByteArray serial = colourCamera.toLatin1();
     for (const int answer : {int(QMessageBox::No), int(QMessageBox::Yes)}) {
         driver.runner->answers = {answer};
         driver.action("&Write hot pixel")->trigger();
-        const ScriptedRunner::Shown& asked = driver.runner->shown.last();
-        QCOMPARE(asked.icon, int(QMessageBox::Warning));
-        QCOMPARE(asked.defaultButton, int(QMessageBox::No));
-        QVERIFY(!asked.hasParent);
-        QCOMPARE(KivoSimReadEeprom(serial.constData(), words, 64),
-                 answer == QMessageBox::Yes ? 3 : 2);
+        QCOMPARE(driver.runner->shown.last().icon, int(QMessageBox::Warning));
+        QCOMPARE(driver.runner->shown.last().defaultButton, int(QMessageBox::No));
+        QCOMPARE(KivoSimReadEeprom("SIM0001280", words, 64), answer == QMessageBox::Yes ? 3 : 2);
     }
     QCOMPARE(driver.statusMessage(), QStringLiteral("Hot pixel list written to the camera"));
     QVERIFY(!driver.action("&Undo")->isEnabled());
     QVERIFY(!driver.action("&Redo")->isEnabled());
-    QTest::keyClick(&driver.window, Qt::Key_Z, undo);
-    QCOMPARE(userEntries(list), 3);
     // A change of class alone is a step of its own.
-    const QModelIndex user =
-        list->match(list->index(0, 2), Qt::DisplayRole, QStringLiteral("user")).first();
-    QVERIFY(list->setData(user, QStringLiteral("factory")));
+    QVERIFY(list->setData(list->match(list->index(0, 2), Qt::DisplayRole, "user").first(),
+                          QStringLiteral("factory")));
     QCoreApplication::processEvents();
     QTest::keyClick(&driver.window, Qt::Key_Z, undo);
     QCOMPARE(userEntries(list), 3);
@@ -591,16 +492,13 @@ void TestMainWindow::fileCommands()
 
     WindowDriver driver;
     driver.openCamera(colourCamera);
-    QAbstractItemModel* list = driver.badpixelView()->model();
-    const int rows = list->rowCount();
-
+    const int rows = driver.badpixelView()->model()->rowCount();
     // Cancelled: nothing happens at all.
     driver.action(command)->trigger();
     QCOMPARE(driver.runner->filters, QStringList({filter}));
     QCOMPARE(driver.runner->directories, QStringList({QDir::homePath()}));
-    QCOMPARE(list->rowCount(), rows);
+    QCOMPARE(driver.badpixelView()->model()->rowCount(), rows);
     QVERIFY(driver.runner->shown.isEmpty());
-
     // A file that cannot be used: a critical box without title or parent.
     const QString folder = environment->path();
     driver.runner->fileNames = QStringList{folder + QStringLiteral("/missing/dir/list")};
@@ -609,7 +507,6 @@ void TestMainWindow::fileCommands()
     QCOMPARE(driver.runner->shown.first().icon, int(QMessageBox::Critical));
     QVERIFY(driver.runner->shown.first().title.isEmpty());
     QVERIFY(!driver.runner->shown.first().hasParent);
-
     // A name without suffix gets the type's; success is told, the file is
     // offered again and the next chooser starts in its folder.
     driver.runner->fileNames = QStringList{folder + QStringLiteral("/list"), QString()};
@@ -674,36 +571,14 @@ void TestMainWindow::listFileArrives()
         driver.openCamera(colourCamera);
     QCOMPARE(userEntries(driver.badpixelView()->model()), users);
     QCOMPARE(driver.runner->shown.isEmpty() ? QString() : driver.runner->shown.last().text, box);
-}
-
-void TestMainWindow::contextMenuAndUsage()
-{
-    WindowDriver driver;
-    QTableView* view = driver.badpixelView();
-    auto menuTexts = [&driver, view]() {
-        emit view->customContextMenuRequested(QPoint(1, 1));
-        QMenu* popup = nullptr;
-        for (QMenu* candidate : driver.window.findChildren<QMenu*>()) {
-            if (candidate->isVisible())
-                popup = candidate;
-        }
-        const QString result = popup ? texts(popup->actions()) : QString();
-        if (popup)
-            popup->close();
-        return result;
-    };
-    QCOMPARE(menuTexts(), QStringLiteral("&Add hot pixel"));
-    driver.openCamera(colourCamera);
-    view->selectRow(0);
-    QTRY_COMPARE(menuTexts(),
-                 QStringLiteral("&Add hot pixel,&Delete hot pixel,Clear user hot pixel"));
-
-    // The usage names the shortcuts as this platform writes them.
-    driver.action("&Usage")->trigger();
-    const ScriptedRunner::Shown& usage = driver.runner->shown.last();
-    QCOMPARE(usage.title, QStringLiteral("Usage"));
-    const QString add = QKeySequence(Qt::CTRL + Qt::Key_A).toString(QKeySequence::NativeText);
-    QVERIFY(usage.text.contains(add + QStringLiteral("\t Add a hot pixel to the list\n")));
+    // The list's menu offers Delete and Clear only with a row selected.
+    driver.badpixelView()->selectRow(0);
+    emit driver.badpixelView()->customContextMenuRequested(QPoint(1, 1));
+    QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(popup);
+    QCOMPARE(texts(popup->actions()),
+             QStringLiteral("&Add hot pixel,&Delete hot pixel,Clear user hot pixel"));
+    popup->close();
 }
 
 QTEST_MAIN(TestMainWindow)
