@@ -19,22 +19,20 @@ int ScriptedRunner::exec(QDialog& dialog)
     return answers.isEmpty() ? int(QMessageBox::Ok) : answers.takeFirst();
 }
 
-QString ScriptedRunner::getOpenFileName(QWidget*, const QString& caption, const QString& dir,
+QString ScriptedRunner::getOpenFileName(QWidget*, const QString&, const QString& dir,
                                         const QString& filter)
 {
-    return answerFile(caption, dir, filter);
+    return answerFile(dir, filter);
 }
 
-QString ScriptedRunner::getSaveFileName(QWidget*, const QString& caption, const QString& dir,
+QString ScriptedRunner::getSaveFileName(QWidget*, const QString&, const QString& dir,
                                         const QString& filter)
 {
-    return answerFile(caption, dir, filter);
+    return answerFile(dir, filter);
 }
 
-QString ScriptedRunner::answerFile(const QString& caption, const QString& dir,
-                                   const QString& filter)
+QString ScriptedRunner::answerFile(const QString& dir, const QString& filter)
 {
-    captions.append(caption);
     directories.append(dir);
     filters.append(filter);
     return fileNames.isEmpty() ? QString() : fileNames.takeFirst();

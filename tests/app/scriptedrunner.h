@@ -31,10 +31,9 @@ public:
     QList<int> answers;
     // Answers of the file choosers; an empty name is a cancelled chooser.
     QStringList fileNames;
-    QStringList captions;
     QStringList filters;
     QStringList directories;
 
 private:
-    QString answerFile(const QString& caption, const QString& dir, const QString& filter);
+    QString answerFile(const QString& dir, const QString& filter);
 };

@@ -30,9 +30,7 @@ class TestDialogAbout : public QObject
 private slots:
     void showsNameVersionAndLogo();
     void linkOpensQtsAboutBox();
-    void labelHoverCursor_data();
-    void labelHoverCursor();
-    void labelClicksOnAnyButton();
+    void labelHoverCursorAndClicks();
 };
 
 void TestDialogAbout::showsNameVersionAndLogo()
@@ -79,43 +77,22 @@ void TestDialogAbout::linkOpensQtsAboutBox()
     QVERIFY(!dialog.isVisible());
 }
 
-void TestDialogAbout::labelHoverCursor_data()
+void TestDialogAbout::labelHoverCursorAndClicks()
 {
-    QTest::addColumn<bool>("clickable");
-    QTest::addColumn<int>("before");
-    QTest::addColumn<int>("hovered");
-
-    QTest::newRow("clickable") << true << -1 << int(Qt::PointingHandCursor);
-    QTest::newRow("clickable over a busy cursor")
-        << true << int(Qt::WaitCursor) << int(Qt::PointingHandCursor);
-    QTest::newRow("plain over a busy cursor")
-        << false << int(Qt::WaitCursor) << int(Qt::WaitCursor);
-}
-
-// Leaving gives back whatever cursor was there before.
-void TestDialogAbout::labelHoverCursor()
-{
-    QFETCH(bool, clickable);
-    QFETCH(int, before);
-    QFETCH(int, hovered);
-
-    QClickableLabel label(nullptr, clickable);
-    if (before != -1)
-        QGuiApplication::setOverrideCursor(QCursor(Qt::CursorShape(before)));
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(&label, &enter);
-    QCOMPARE(overrideShape(), hovered);
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&label, &leave);
-    QCOMPARE(overrideShape(), before);
-    while (QGuiApplication::overrideCursor())
-        QGuiApplication::restoreOverrideCursor();
-}
-
-void TestDialogAbout::labelClicksOnAnyButton()
-{
+    // Hovering shows the pointing hand over a clickable label only; leaving
+    // gives back whatever cursor was there before. Any button clicks.
     for (const bool clickable : {true, false}) {
         QClickableLabel label(nullptr, clickable);
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(&label, &enter);
+        QCOMPARE(overrideShape(), int(clickable ? Qt::PointingHandCursor : Qt::WaitCursor));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&label, &leave);
+        QCOMPARE(overrideShape(), int(Qt::WaitCursor));
+        QGuiApplication::restoreOverrideCursor();
+        QCOMPARE(overrideShape(), -1);
+
         QSignalSpy spy(&label, &QClickableLabel::clicked);
         for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
             QTest::mousePress(&label, button);
@@ -124,7 +101,6 @@ void TestDialogAbout::labelClicksOnAnyButton()
             QCOMPARE(spy.count(), 1);
             QCOMPARE(spy.takeFirst().first().toInt(), 0);
         }
-        // A plain label looks like any other.
         label.ensurePolished();
         QCOMPARE(label.font().underline(), clickable);
     }

@@ -70,8 +70,6 @@ private:
     QString path(const char* name) const { return environment->path() + QLatin1Char('/') + name; }
     void run(const QString& step);
     bool succeeded(const QString& step);
-    // The user entries of the window's list as "x y".
-    QStringList userEntries() const;
 
     std::unique_ptr<TestUtils::IsolatedEnvironment> environment;
     std::unique_ptr<WindowDriver> driver;
@@ -87,9 +85,7 @@ void TestFaultInjection::initTestCase()
 
 void TestFaultInjection::init()
 {
-    QDir(QFile::decodeName(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/kivo-sim"))
-        .removeRecursively();
-    QCOMPARE(KivoSimLoadWorld(nullptr), 0);
+    QVERIFY(WindowDriver::resetWorld());
     QVERIFY(writeListFile(path("load.bin")));
     QVERIFY(TestUtils::writeFile(path("save.bin"), "the user's older file"));
     QCOMPARE(KivoSimSetManualFrames(serial.constData(), 1), 0);
@@ -131,7 +127,7 @@ bool TestFaultInjection::succeeded(const QString& step)
     const QLabel* view = driver->display()->imageLabel;
     if (step == "open") {
         if (driver->cameraStatus(camera) != QStringLiteral("opened") ||
-            userEntries().size() != (eeprom().size() - 2) / 4)
+            driver->entries("user").size() != (eeprom().size() - 2) / 4)
             return false;
         KivoSimDeliverFrame(serial.constData(), nullptr, 0);
     }
@@ -145,27 +141,15 @@ bool TestFaultInjection::succeeded(const QString& step)
             const auto* pair = reinterpret_cast<const uint16_t*>(words.constData() + i);
             written << QStringLiteral("%1 %2").arg(pair[0]).arg(pair[1]);
         }
-        return written == userEntries() && written.contains(QStringLiteral("321 123"));
+        return written == driver->entries("user") && written.contains(QStringLiteral("321 123"));
     }
     if (step == "save")
         return !readAll(path("save.bin")).startsWith("the user's older file");
     if (step == "load")
-        return userEntries() == QStringList{"700 70", "701 71"};
+        return driver->entries("user") == QStringList{"700 70", "701 71"};
     // A failed refresh of the camera list heals with the next poll.
     return QTest::qWaitFor([&] { return driver->cameraStatus(camera) == QStringLiteral("free"); },
                            2500);
-}
-
-QStringList TestFaultInjection::userEntries() const
-{
-    const QAbstractItemModel* list = driver->badpixelView()->model();
-    QStringList result;
-    for (int row = 0; row < list->rowCount(); ++row) {
-        if (list->index(row, 2).data().toString() == QLatin1String("user"))
-            result << list->index(row, 0).data().toString() + QLatin1Char(' ') +
-                          list->index(row, 1).data().toString();
-    }
-    return result;
 }
 
 void TestFaultInjection::everyCallFailedInTurn_data()
@@ -211,7 +195,7 @@ void TestFaultInjection::everyCallFailedInTurn()
         return QByteArrayList{eeprom(), readAll(path("save.bin")), readAll(path("load.bin"))};
     };
     const QByteArrayList before = stored();
-    QStringList held = userEntries();
+    QStringList held = driver->entries("user");
     driver->runner->shown.clear();
     QSignalSpy statusMessages(driver->window.statusBar(), &QStatusBar::messageChanged);
     QCOMPARE(KivoSimInjectFaultAfter(qPrintable(call.section(QLatin1Char('@'), 0, 0)),
@@ -245,7 +229,7 @@ void TestFaultInjection::everyCallFailedInTurn()
     if (step == "write")
         held << QStringLiteral("321 123");
     if (!done && step != "open" && step != "close")
-        QCOMPARE(userEntries(), held);
+        QCOMPARE(driver->entries("user"), held);
 
     // Nothing is left stuck: without the fault the step works again, and a
     // closed camera opens again.

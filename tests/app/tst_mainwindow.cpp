@@ -17,7 +17,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTableView>
@@ -41,11 +40,6 @@ QString texts(const QList<QAction*>& actions)
     return result.join(QLatin1Char(','));
 }
 
-int userEntries(const QAbstractItemModel* list)
-{
-    return list->match(list->index(0, 2), Qt::DisplayRole, QStringLiteral("user"), -1).size();
-}
-
 void activate(WindowDriver& driver)
 {
     QApplication::setActiveWindow(&driver.window);
@@ -60,7 +54,7 @@ class TestMainWindow : public QObject
 
 private slots:
     void initTestCase();
-    void init();
+    void init() { QVERIFY(WindowDriver::resetWorld()); }
 
     void firstStart();
     void languageSwitchRetranslates();
@@ -85,15 +79,6 @@ void TestMainWindow::initTestCase()
 {
     environment = std::make_unique<TestUtils::IsolatedEnvironment>();
     QDir::setCurrent(environment->path());
-}
-
-void TestMainWindow::init()
-{
-    // The simulated EEPROM lists outlive a world reset; start each test afresh.
-    QDir(QFile::decodeName(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/kivo-sim"))
-        .removeRecursively();
-    QVERIFY(KivoSimLoadWorld(nullptr) == 0);
-    QSettings(QStringLiteral("Talvane"), QStringLiteral("Kivo")).clear();
 }
 
 void TestMainWindow::firstStart()
@@ -265,21 +250,10 @@ void TestMainWindow::failuresAndUnplugging()
 
 void TestMainWindow::openZoomAndClose()
 {
-    // Configured start values are taken as they are, not rounded.
-    QVERIFY(TestUtils::writeFile(
-        QStringLiteral("cameraparameter.xml"),
-        R"(<CameraSettings><Sensor ID="100"><Timing pixelclock="40" framerate="10" exposure="40"/>
-           <Gain master="10" red="0" green="0" blue="0"/></Sensor></CameraSettings>)"));
     WindowDriver driver;
     QVERIFY(KivoSimSetManualFrames(colourCamera.toLatin1().constData(), 1) == 0);
     driver.action("4:1")->trigger();
     driver.openCamera(colourCamera);
-    QFile::remove(QStringLiteral("cameraparameter.xml"));
-    const auto* block =
-        qobject_cast<ParameterBlockWidget*>(driver.dock("CameraSliderDock")->widget());
-    QCOMPARE(block->framerateWidget->spinBox->value(), 10.0);
-    QCOMPARE(block->exposureWidget->spinBox->value(), 40.0);
-
     // Every open starts at 1:1 whatever was chosen before.
     auto checked = [&driver](const char* ratio) {
         return driver.action(ratio)->isChecked();
@@ -288,9 +262,6 @@ void TestMainWindow::openZoomAndClose()
     QVERIFY(KivoSimDeliverFrame(colourCamera.toLatin1().constData(), nullptr, 0) == 0);
     QTRY_COMPARE(driver.display()->imageLabel->size(), QSize(1280, 1024));
     QTRY_COMPARE_WITH_TIMEOUT(driver.label("framesLabel"), QStringLiteral("Frames: 1"), 4000);
-    const QString fps = driver.label("fpsLabel");
-    QVERIFY2(QRegularExpression(QStringLiteral("^FPS: \\d+\\.\\d\\d$")).match(fps).hasMatch(),
-             qPrintable(fps));
     QTRY_COMPARE_WITH_TIMEOUT(driver.label("userCountLabel"), QStringLiteral("U: 2"), 4000);
     auto* magnifier = driver.window.findChild<MagnifierControl*>();
     QTRY_VERIFY(!magnifier->valueLabel->text().isEmpty());
@@ -431,10 +402,10 @@ void TestMainWindow::clearUndoAndWrite()
 
     driver.runner->answers = {int(QMessageBox::No), int(QMessageBox::Yes)};
     driver.action("Clear user hot pixel")->trigger();
-    QCOMPARE(userEntries(list), 3);
+    QCOMPARE(driver.entries("user").size(), 3);
     QCOMPARE(driver.runner->shown.last().defaultButton, int(QMessageBox::No));
     driver.action("Clear user hot pixel")->trigger();
-    QCOMPARE(userEntries(list), 0);
+    QCOMPARE(driver.entries("user").size(), 0);
 
     // Back to the list as read at the open, and forward again.
     const Qt::KeyboardModifiers undo = Qt::ControlModifier;
@@ -443,7 +414,7 @@ void TestMainWindow::clearUndoAndWrite()
         {undo, 3}, {undo, 2}, {undo, 2}, {redo, 3}, {redo, 0}, {redo, 0}, {undo, 3}};
     for (const auto& step : steps) {
         QTest::keyClick(&driver.window, Qt::Key_Z, step.first);
-        QCOMPARE(userEntries(list), step.second);
+        QCOMPARE(driver.entries("user").size(), step.second);
     }
     // Writing asks first; No leaves the camera's two entries, Yes writes the
     // three of the list and starts the history afresh.
@@ -463,7 +434,7 @@ void TestMainWindow::clearUndoAndWrite()
                           QStringLiteral("factory")));
     QCoreApplication::processEvents();
     QTest::keyClick(&driver.window, Qt::Key_Z, undo);
-    QCOMPARE(userEntries(list), 3);
+    QCOMPARE(driver.entries("user").size(), 3);
 }
 
 void TestMainWindow::fileCommands_data()
@@ -569,7 +540,7 @@ void TestMainWindow::listFileArrives()
     }
     if (!openFirst)
         driver.openCamera(colourCamera);
-    QCOMPARE(userEntries(driver.badpixelView()->model()), users);
+    QCOMPARE(driver.entries("user").size(), users);
     QCOMPARE(driver.runner->shown.isEmpty() ? QString() : driver.runner->shown.last().text, box);
     // The list's menu offers Delete and Clear only with a row selected.
     driver.badpixelView()->selectRow(0);

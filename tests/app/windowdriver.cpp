@@ -1,11 +1,15 @@
 #include "windowdriver.h"
 
 #include "displaywidget.h"
+#include "kivo_control.h"
 #include "scriptedrunner.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QLabel>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -20,6 +24,15 @@ WindowDriver::WindowDriver()
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         qWarning("main window not exposed");
+}
+
+bool WindowDriver::resetWorld()
+{
+    // The simulated EEPROM lists outlive a world reset.
+    QDir(QFile::decodeName(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/kivo-sim"))
+        .removeRecursively();
+    QSettings(QStringLiteral("Talvane"), QStringLiteral("Kivo")).clear();
+    return KivoSimLoadWorld(nullptr) == 0;
 }
 
 QAction* WindowDriver::action(const QString& text) const
@@ -60,6 +73,18 @@ QString WindowDriver::label(const char* objectName) const
 QString WindowDriver::statusMessage() const
 {
     return window.statusBar()->currentMessage();
+}
+
+QStringList WindowDriver::entries(const QString& pixelclass) const
+{
+    const QAbstractItemModel* list = badpixelView()->model();
+    QStringList result;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        if (list->index(row, 2).data().toString() == pixelclass)
+            result << list->index(row, 0).data().toString() + QLatin1Char(' ') +
+                          list->index(row, 1).data().toString();
+    }
+    return result;
 }
 
 int WindowDriver::cameraRow(const QString& serial) const

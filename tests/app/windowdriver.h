@@ -2,7 +2,7 @@
 
 #include "mainwindow.h"
 
-#include <QString>
+#include <QStringList>
 
 class DisplayWidget;
 class QAction;
@@ -18,6 +18,9 @@ class WindowDriver
 public:
     WindowDriver();
 
+    // A fresh simulated world with empty EEPROM lists, and no settings.
+    static bool resetWorld();
+
     MainWindow window;
     ScriptedRunner* runner;
 
@@ -28,6 +31,8 @@ public:
     DisplayWidget* display() const;
     QString label(const char* objectName) const;
     QString statusMessage() const;
+    // The hot pixel list's entries of the class, "x y" each, top to bottom.
+    QStringList entries(const QString& pixelclass) const;
 
     int cameraRow(const QString& serial) const;
     QString cameraStatus(const QString& serial) const;
