@@ -19,18 +19,6 @@ int ScriptedRunner::exec(QDialog& dialog)
     return answers.isEmpty() ? int(QMessageBox::Ok) : answers.takeFirst();
 }
 
-QString ScriptedRunner::getOpenFileName(QWidget*, const QString&, const QString& dir,
-                                        const QString& filter)
-{
-    return answerFile(dir, filter);
-}
-
-QString ScriptedRunner::getSaveFileName(QWidget*, const QString&, const QString& dir,
-                                        const QString& filter)
-{
-    return answerFile(dir, filter);
-}
-
 QString ScriptedRunner::answerFile(const QString& dir, const QString& filter)
 {
     directories.append(dir);

@@ -2,7 +2,6 @@
 #include "kivo_control.h"
 #include "languageloader.h"
 #include "magnifiercontrol.h"
-#include "parameterblockwidget.h"
 #include "scriptedrunner.h"
 #include "testutils.h"
 #include "windowdriver.h"
@@ -122,31 +121,23 @@ void TestMainWindow::languageSwitchRetranslates()
 {
     WindowDriver driver;
     driver.openCamera(colourCamera);
-    QTRY_VERIFY(!driver.label("framesLabel").isEmpty());
-    // One text of each kind: menu, tool bar, dock, both list models, status
-    // bar, parameter block.
+    // A menu, the tool bar, a dock and both list models.
     const auto shownTexts = [&driver] {
-        return QStringList{
-            driver.window.menuBar()->actions().at(0)->text(),
-            driver.window.findChild<QToolBar*>()->actions().at(0)->iconText(),
-            driver.dock("MagnifierDock")->windowTitle(),
-            driver.cameraStatus(colourCamera),
-            driver.badpixelView()->model()->index(0, 2).data().toString(),
-            driver.label("framesLabel").section(QLatin1Char(' '), 0, 0),
-            qobject_cast<ParameterBlockWidget*>(driver.dock("CameraSliderDock")->widget())
-                ->framerateWidget->label->text()};
+        return QStringList{driver.window.menuBar()->actions().at(0)->text(),
+                           driver.window.findChild<QToolBar*>()->actions().at(0)->iconText(),
+                           driver.dock("MagnifierDock")->windowTitle(),
+                           driver.cameraStatus(colourCamera),
+                           driver.badpixelView()->model()->index(0, 2).data().toString()};
     };
-    const QStringList english{"&File",   "Open\ncamera", "Magnifier", "opened",
-                              "factory", "Frames:",      "Framerate"};
+    const QStringList english{"&File", "Open\ncamera", "Magnifier", "opened", "factory"};
     QCOMPARE(shownTexts(), english);
     LanguageLoader language(QStringLiteral(TRANSLATIONS_PATH));
-    QVERIFY(language.load(QLocale(QLocale::German, QLocale::Germany)));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    QCOMPARE(shownTexts(), (QStringList{"&Datei", "Kamera\nöffnen", "Lupe", "geöffnet", "Werk",
-                                        "Bilder:", "Bildrate"}));
-    QVERIFY(!language.load(QLocale(QLocale::English, QLocale::UnitedStates)));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    QCOMPARE(shownTexts(), english);
+    for (const QLocale::Language to : {QLocale::German, QLocale::English}) {
+        QCOMPARE(language.load(QLocale(to)), to == QLocale::German);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        const QStringList german{"&Datei", "Kamera\nöffnen", "Lupe", "geöffnet", "Werk"};
+        QCOMPARE(shownTexts(), to == QLocale::English ? english : german);
+    }
 }
 
 void TestMainWindow::layoutSurvivesRestart()
@@ -171,8 +162,6 @@ void TestMainWindow::cameraSelectionDrivesCommands()
     activate(driver);
     QCOMPARE(driver.cameraStatus(busyCamera), QStringLiteral("in use"));
     QAction* open = driver.action("&Open camera");
-    const QStringList cameraCommands = {"&Close camera", "&Load hot pixel list",
-                                        "Detec&t hot pixel", "&Write hot pixel"};
     QTableView* view = driver.cameraView();
     auto doubleClick = [view](int row) {
         const QRect cell = view->visualRect(view->model()->index(row, 0));
@@ -195,12 +184,10 @@ void TestMainWindow::cameraSelectionDrivesCommands()
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
     QCOMPARE(driver.window.windowTitle(), QStringLiteral("Kivo Speckwright - SIM0001280"));
     QVERIFY(driver.dock("CameraSliderDock")->widget()->isEnabled());
-    for (const QString& text : cameraCommands)
-        QVERIFY2(driver.action(text)->isEnabled(), qPrintable(text));
+    QVERIFY(driver.action("Detec&t hot pixel")->isEnabled());
     // The commands act on the selected row only.
     driver.selectCamera(monoCamera);
-    for (const QString& text : cameraCommands)
-        QVERIFY2(!driver.action(text)->isEnabled(), qPrintable(text));
+    QVERIFY(!driver.action("Detec&t hot pixel")->isEnabled());
     driver.action("&Close camera")->trigger();
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
 
@@ -304,12 +291,6 @@ void TestMainWindow::addSelectAndDelete()
     QAbstractItemModel* list = driver.badpixelView()->model();
     QItemSelectionModel* selection = driver.badpixelView()->selectionModel();
     const int rows = list->rowCount();
-    // The focus pixel stays on the sensor.
-    for (const auto& click : {qMakePair(QPoint(-5, 3000), QStringLiteral("x: 0 y: 1023")),
-                              qMakePair(QPoint(5000, -1), QStringLiteral("x: 1279 y: 0"))}) {
-        emit driver.display()->positionClicked(click.first);
-        QCOMPARE(driver.label("xLabel") + QLatin1Char(' ') + driver.label("yLabel"), click.second);
-    }
     // A click on a listed pixel selects its row, one beside it nothing.
     const QPoint listed(list->index(1, 0).data().toInt(), list->index(1, 1).data().toInt());
     emit driver.display()->positionClicked(listed);
@@ -343,7 +324,6 @@ void TestMainWindow::selectionScrollsIntoView_data()
     QTest::addColumn<QPoint>("pixel");
     QTest::addColumn<bool>("fromEnd");
 
-    QTest::newRow("2:1 lower right") << "2:1" << 2.0 << QPoint(1100, 900) << false;
     QTest::newRow("4:1 middle") << "4:1" << 4.0 << QPoint(640, 512) << false;
     QTest::newRow("4:1 origin, view at the end") << "4:1" << 4.0 << QPoint(3, 3) << true;
     QTest::newRow("1:2 all in view") << "1:2" << 0.5 << QPoint(1216, 516) << false;
@@ -474,10 +454,8 @@ void TestMainWindow::fileCommands()
     const QString folder = environment->path();
     driver.runner->fileNames = QStringList{folder + QStringLiteral("/missing/dir/list")};
     driver.action(command)->trigger();
-    QCOMPARE(driver.runner->shown.size(), 1);
-    QCOMPARE(driver.runner->shown.first().icon, int(QMessageBox::Critical));
-    QVERIFY(driver.runner->shown.first().title.isEmpty());
-    QVERIFY(!driver.runner->shown.first().hasParent);
+    const ScriptedRunner::Shown failed = driver.runner->shown.value(0);
+    QVERIFY(failed.icon == QMessageBox::Critical && failed.title.isEmpty() && !failed.hasParent);
     // A name without suffix gets the type's; success is told, the file is
     // offered again and the next chooser starts in its folder.
     driver.runner->fileNames = QStringList{folder + QStringLiteral("/list"), QString()};
@@ -542,14 +520,6 @@ void TestMainWindow::listFileArrives()
         driver.openCamera(colourCamera);
     QCOMPARE(driver.entries("user").size(), users);
     QCOMPARE(driver.runner->shown.isEmpty() ? QString() : driver.runner->shown.last().text, box);
-    // The list's menu offers Delete and Clear only with a row selected.
-    driver.badpixelView()->selectRow(0);
-    emit driver.badpixelView()->customContextMenuRequested(QPoint(1, 1));
-    QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    QVERIFY(popup);
-    QCOMPARE(texts(popup->actions()),
-             QStringLiteral("&Add hot pixel,&Delete hot pixel,Clear user hot pixel"));
-    popup->close();
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,17 +1,12 @@
 #include "windowdriver.h"
 
-#include "displaywidget.h"
 #include "kivo_control.h"
 #include "scriptedrunner.h"
 
 #include <QAction>
 #include <QDir>
-#include <QDockWidget>
 #include <QFile>
-#include <QLabel>
 #include <QSettings>
-#include <QStatusBar>
-#include <QTableView>
 #include <QTest>
 
 #include <memory>
@@ -45,36 +40,6 @@ QAction* WindowDriver::action(const QString& text) const
     qFatal("no action %s", qPrintable(text));
 }
 
-QDockWidget* WindowDriver::dock(const char* objectName) const
-{
-    return window.findChild<QDockWidget*>(QString::fromLatin1(objectName));
-}
-
-QTableView* WindowDriver::cameraView() const
-{
-    return qobject_cast<QTableView*>(dock("CameraListDock")->widget());
-}
-
-QTableView* WindowDriver::badpixelView() const
-{
-    return dock("BadpixelListDock")->findChild<QTableView*>();
-}
-
-DisplayWidget* WindowDriver::display() const
-{
-    return window.findChild<DisplayWidget*>(QStringLiteral("display"));
-}
-
-QString WindowDriver::label(const char* objectName) const
-{
-    return window.findChild<QLabel*>(QString::fromLatin1(objectName))->text();
-}
-
-QString WindowDriver::statusMessage() const
-{
-    return window.statusBar()->currentMessage();
-}
-
 QStringList WindowDriver::entries(const QString& pixelclass) const
 {
     const QAbstractItemModel* list = badpixelView()->model();
@@ -95,16 +60,6 @@ int WindowDriver::cameraRow(const QString& serial) const
             return row;
     }
     return -1;
-}
-
-QString WindowDriver::cameraStatus(const QString& serial) const
-{
-    return cameraView()->model()->index(cameraRow(serial), 4).data().toString();
-}
-
-void WindowDriver::selectCamera(const QString& serial)
-{
-    cameraView()->selectRow(cameraRow(serial));
 }
 
 void WindowDriver::openCamera(const QString& serial)

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "displaywidget.h"
 #include "mainwindow.h"
 
+#include <QDockWidget>
+#include <QLabel>
+#include <QStatusBar>
 #include <QStringList>
+#include <QTableView>
 
-class DisplayWidget;
 class QAction;
-class QDockWidget;
-class QTableView;
 class ScriptedRunner;
 
 // A shown main window whose dialogs are answered by a ScriptedRunner, with the
@@ -25,18 +27,24 @@ public:
     ScriptedRunner* runner;
 
     QAction* action(const QString& text) const;
-    QDockWidget* dock(const char* objectName) const;
-    QTableView* cameraView() const;
-    QTableView* badpixelView() const;
-    DisplayWidget* display() const;
-    QString label(const char* objectName) const;
-    QString statusMessage() const;
+    QDockWidget* dock(const char* name) const { return window.findChild<QDockWidget*>(name); }
+    QTableView* cameraView() const
+    {
+        return qobject_cast<QTableView*>(dock("CameraListDock")->widget());
+    }
+    QTableView* badpixelView() const { return dock("BadpixelListDock")->findChild<QTableView*>(); }
+    DisplayWidget* display() const { return window.findChild<DisplayWidget*>("display"); }
+    QString label(const char* name) const { return window.findChild<QLabel*>(name)->text(); }
+    QString statusMessage() const { return window.statusBar()->currentMessage(); }
     // The hot pixel list's entries of the class, "x y" each, top to bottom.
     QStringList entries(const QString& pixelclass) const;
 
     int cameraRow(const QString& serial) const;
-    QString cameraStatus(const QString& serial) const;
-    void selectCamera(const QString& serial);
+    QString cameraStatus(const QString& serial) const
+    {
+        return cameraView()->model()->index(cameraRow(serial), 4).data().toString();
+    }
+    void selectCamera(const QString& serial) { cameraView()->selectRow(cameraRow(serial)); }
     // Selects the camera's row and triggers Open camera.
     void openCamera(const QString& serial);
 };
