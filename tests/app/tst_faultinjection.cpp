@@ -1,4 +1,3 @@
-#include "displaywidget.h"
 #include "kivo_control.h"
 #include "scriptedrunner.h"
 #include "testutils.h"
@@ -7,12 +6,9 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStatusBar>
-#include <QTableView>
 #include <QTest>
 
 #include <memory>
@@ -70,7 +66,11 @@ private slots:
         QDir::setCurrent(environment->path());
     }
     void init();
-    void cleanup();
+    void cleanup()
+    {
+        driver.reset();
+        KivoSimClearFaults();
+    }
     void everyCallFailedInTurn_data();
     void everyCallFailedInTurn();
 
@@ -92,12 +92,6 @@ void TestFaultInjection::init()
     QVERIFY(TestUtils::writeFile(path("save.bin"), "the user's older file"));
     QCOMPARE(KivoSimSetManualFrames(serial.constData(), 1), 0);
     driver = std::make_unique<WindowDriver>();
-}
-
-void TestFaultInjection::cleanup()
-{
-    driver.reset();
-    KivoSimClearFaults();
 }
 
 void TestFaultInjection::run(const QString& step)

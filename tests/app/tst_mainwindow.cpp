@@ -1,4 +1,3 @@
-#include "displaywidget.h"
 #include "kivo_control.h"
 #include "languageloader.h"
 #include "magnifiercontrol.h"
@@ -8,17 +7,13 @@
 
 #include <QAction>
 #include <QDir>
-#include <QDockWidget>
 #include <QFile>
-#include <QHeaderView>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTableView>
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
@@ -56,10 +51,8 @@ private slots:
     void init() { QVERIFY(WindowDriver::resetWorld()); }
 
     void firstStart();
-    void languageSwitchRetranslates();
-    void layoutSurvivesRestart();
     void cameraSelectionDrivesCommands();
-    void failuresAndUnplugging();
+    void unplugAndReplug();
     void openZoomAndClose();
     void addSelectAndDelete();
     void selectionScrollsIntoView_data();
@@ -110,57 +103,15 @@ void TestMainWindow::firstStart()
     // The zoom button has no command of its own: it opens the ratios.
     QCOMPARE(texts(toolBar->actions().last()->menu()->actions()),
              QStringLiteral("1:4,1:2,1:1,2:1,4:1,To fit"));
-    // No camera column is cut, five digits fit the x column.
-    QVERIFY(driver.cameraView()->horizontalHeader()->length() <=
-            driver.cameraView()->viewport()->width());
+    // Five digits fit the x column.
     QVERIFY(driver.badpixelView()->columnWidth(1) >
             driver.badpixelView()->fontMetrics().horizontalAdvance(QStringLiteral("65535")));
-}
-
-void TestMainWindow::languageSwitchRetranslates()
-{
-    WindowDriver driver;
-    driver.openCamera(colourCamera);
-    // A menu, the tool bar, a dock and both list models.
-    const auto shownTexts = [&driver] {
-        return QStringList{driver.window.menuBar()->actions().at(0)->text(),
-                           driver.window.findChild<QToolBar*>()->actions().at(0)->iconText(),
-                           driver.dock("MagnifierDock")->windowTitle(),
-                           driver.cameraStatus(colourCamera),
-                           driver.badpixelView()->model()->index(0, 2).data().toString()};
-    };
-    const QStringList english{"&File", "Open\ncamera", "Magnifier", "opened", "factory"};
-    QCOMPARE(shownTexts(), english);
-    LanguageLoader language(QStringLiteral(TRANSLATIONS_PATH));
-    for (const QLocale::Language to : {QLocale::German, QLocale::English}) {
-        QCOMPARE(language.load(QLocale(to)), to == QLocale::German);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-        const QStringList german{"&Datei", "Kamera\nöffnen", "Lupe", "geöffnet", "Werk"};
-        QCOMPARE(shownTexts(), to == QLocale::English ? english : german);
-    }
-}
-
-void TestMainWindow::layoutSurvivesRestart()
-{
-    {
-        WindowDriver driver;
-        driver.dock("MagnifierDock")->hide();
-        driver.window.addDockWidget(Qt::RightDockWidgetArea, driver.dock("CameraSliderDock"));
-    }
-    WindowDriver driver;
-    QCOMPARE(driver.window.dockWidgetArea(driver.dock("CameraSliderDock")),
-             Qt::RightDockWidgetArea);
-    emit driver.action("&View")->menu()->aboutToShow();
-    QVERIFY(!driver.action("Magnifier")->isChecked());
-    driver.action("Magnifier")->trigger();
-    QVERIFY(driver.dock("MagnifierDock")->isVisible());
 }
 
 void TestMainWindow::cameraSelectionDrivesCommands()
 {
     WindowDriver driver;
     activate(driver);
-    QCOMPARE(driver.cameraStatus(busyCamera), QStringLiteral("in use"));
     QAction* open = driver.action("&Open camera");
     QTableView* view = driver.cameraView();
     auto doubleClick = [view](int row) {
@@ -192,7 +143,7 @@ void TestMainWindow::cameraSelectionDrivesCommands()
     QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("opened"));
 
     // A camera without memory of its own warns at the open and refuses to
-    // write, even when a list change has enabled Write again.
+    // write, also when a list change has enabled Write again.
     doubleClick(driver.cameraRow(colourCamera));
     driver.action("&Close camera")->trigger();
     doubleClick(driver.cameraRow(monoCamera));
@@ -204,7 +155,7 @@ void TestMainWindow::cameraSelectionDrivesCommands()
     QCOMPARE(driver.runner->shown.last().title, QStringLiteral("Not supported!"));
 }
 
-void TestMainWindow::failuresAndUnplugging()
+void TestMainWindow::unplugAndReplug()
 {
     WindowDriver driver;
     // An open camera unplugged and plugged again shows its image again, and
@@ -218,21 +169,6 @@ void TestMainWindow::failuresAndUnplugging()
     QTRY_VERIFY(image->isVisible());
     QTRY_VERIFY(driver.action("&Close camera")->isEnabled());
     driver.action("&Close camera")->trigger();
-
-    // A failed open is told in the status bar only, a failed poll keeps the rows.
-    QVERIFY(KivoSimInjectFault("CamOpen", 2, 321) == 0);
-    driver.openCamera(colourCamera);
-    QVERIFY(!driver.statusMessage().isEmpty());
-    QVERIFY(driver.runner->shown.isEmpty());
-    QCOMPARE(driver.cameraStatus(colourCamera), QStringLiteral("free"));
-    QVERIFY(KivoSimInjectFault("CamCount", 1, 5) == 0);
-    QTRY_COMPARE_WITH_TIMEOUT(driver.statusMessage(),
-                              QStringLiteral("Can't get number of cameras."), 3000);
-    QCOMPARE(driver.cameraView()->model()->rowCount(), 3);
-    QVERIFY(KivoSimInjectFault("CamList", 1, 5) == 0);
-    QVERIFY(KivoSimSetPlugged(monoCamera.toLatin1().constData(), 0) == 0);
-    QTRY_COMPARE(driver.statusMessage(), QStringLiteral("Can't get camera list."));
-    QTRY_COMPARE(driver.cameraRow(monoCamera), -1);
 }
 
 void TestMainWindow::openZoomAndClose()
@@ -252,6 +188,21 @@ void TestMainWindow::openZoomAndClose()
     QTRY_COMPARE_WITH_TIMEOUT(driver.label("userCountLabel"), QStringLiteral("U: 2"), 4000);
     auto* magnifier = driver.window.findChild<MagnifierControl*>();
     QTRY_VERIFY(!magnifier->valueLabel->text().isEmpty());
+
+    // The language changes at run time: a menu, the tool bar, both list models.
+    const auto shownTexts = [&driver] {
+        return QStringList{driver.window.menuBar()->actions().at(0)->text(),
+                           driver.window.findChild<QToolBar*>()->actions().at(0)->iconText(),
+                           driver.cameraStatus(colourCamera),
+                           driver.badpixelView()->model()->index(0, 2).data().toString()};
+    };
+    LanguageLoader language(QStringLiteral(TRANSLATIONS_PATH));
+    QVERIFY(language.load(QLocale(QLocale::German)));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(shownTexts(), QStringList({"&Datei", "Kamera\nöffnen", "geöffnet", "Werk"}));
+    QVERIFY(!language.load(QLocale(QLocale::English)));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(shownTexts(), QStringList({"&File", "Open\ncamera", "opened", "factory"}));
 
     // Ctrl and + zoom in, no further than 4:1; the wheel zooms only with Ctrl
     // held, down is out.
@@ -326,7 +277,6 @@ void TestMainWindow::selectionScrollsIntoView_data()
 
     QTest::newRow("4:1 middle") << "4:1" << 4.0 << QPoint(640, 512) << false;
     QTest::newRow("4:1 origin, view at the end") << "4:1" << 4.0 << QPoint(3, 3) << true;
-    QTest::newRow("1:2 all in view") << "1:2" << 0.5 << QPoint(1216, 516) << false;
     // x -1: the first column right of the view.
     QTest::newRow("1:1 just right of the view") << "1:1" << 1.0 << QPoint(-1, 100) << false;
 }
