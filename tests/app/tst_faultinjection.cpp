@@ -35,8 +35,7 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Writes the file to load, holding (700, 70) and (701, 71), through the
-// library's own list, with no program.
+// The file to load, (700, 70) and (701, 71), written by the library alone.
 bool writeListFile(const QString& path)
 {
     uint32_t handle = 1 | CAM_USE_DEVICE_ID;
@@ -102,7 +101,8 @@ void TestFaultInjection::run(const QString& step)
     } else if (step == "frames") {
         // A frame that fails may be dropped; the next one must show.
         KivoSimDeliverFrame(serial.constData(), nullptr, 0);
-        QTest::qWaitFor([&] { return driver->label("framesLabel") != shownFrames; }, 2000);
+        static_cast<void>(
+            QTest::qWaitFor([&] { return driver->label("framesLabel") != shownFrames; }, 2000));
         KivoSimDeliverFrame(serial.constData(), nullptr, 0);
     } else if (step == "write") {
         emit driver->display()->positionClicked(QPoint(321, 123));

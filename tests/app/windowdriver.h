@@ -12,9 +12,8 @@
 class QAction;
 class ScriptedRunner;
 
-// A shown main window whose dialogs are answered by a ScriptedRunner, with the
-// look-ups a test needs to act as a user: actions by text, docks and views by
-// name, status labels by name.
+// A shown main window whose dialogs a ScriptedRunner answers, with the
+// look-ups a test needs to act as a user.
 class WindowDriver
 {
 public:
