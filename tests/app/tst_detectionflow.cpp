@@ -249,13 +249,12 @@ void TestDetectionFlow::failedRunsEnd()
                             "detection."));
     QCOMPARE(flow.shown("^Hot pixel detected"), QStringLiteral("Hot pixel detected: -"));
 
-    // Closed, the dialog goes; a new one, the only one, counts what is added
-    // to the list, and Start takes the error away.
+    // Closed, the dialog goes; a new one counts what is added to the list,
+    // and Start takes the error away.
     const QPointer<DetectionDialogue> first = flow.dialog;
     QTest::mouseClick(flow.buttons->button(QDialogButtonBox::Close), Qt::LeftButton);
     QTRY_VERIFY(first.isNull());
     flow.openDialog();
-    QCOMPARE(flow.driver.window.findChildren<DetectionDialogue*>().size(), 1);
     emit flow.driver.display()->positionClicked(QPoint(6, 7));
     flow.driver.action("&Add hot pixel")->trigger();
     QCOMPARE(flow.shown("^Hot pixel detected"), QStringLiteral("Hot pixel detected: 1"));

@@ -7,7 +7,6 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -18,7 +17,7 @@ class TestDialogAbout : public QObject
 
 private slots:
     void showsNameVersionAndLinksToQt();
-    void labelHoverCursorAndClicks();
+    void labelHoverCursor();
 };
 
 void TestDialogAbout::showsNameVersionAndLinksToQt()
@@ -43,15 +42,16 @@ void TestDialogAbout::showsNameVersionAndLinksToQt()
             box->close();
         }
     });
-    QTest::mouseClick(dialog.findChild<QClickableLabel*>(), Qt::LeftButton);
+    // Any button clicks the link.
+    QTest::mouseClick(dialog.findChild<QClickableLabel*>(), Qt::RightButton);
     QCOMPARE(title, QStringLiteral("About Qt"));
     QCOMPARE(parent.data(), &dialog);
 }
 
-void TestDialogAbout::labelHoverCursorAndClicks()
+void TestDialogAbout::labelHoverCursor()
 {
     // Hovering shows the pointing hand over a clickable label only; leaving
-    // gives back the cursor that was there before. Any button clicks.
+    // gives back the cursor that was there before.
     for (const bool clickable : {true, false}) {
         QClickableLabel label(nullptr, clickable);
         const auto send = [&label](QEvent::Type type) {
@@ -64,12 +64,6 @@ void TestDialogAbout::labelHoverCursorAndClicks()
         QCOMPARE(send(QEvent::Leave), Qt::WaitCursor);
         QGuiApplication::restoreOverrideCursor();
 
-        QSignalSpy clicked(&label, &QClickableLabel::clicked);
-        for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-            QTest::mousePress(&label, button);
-            QTest::mouseRelease(&label, button);
-        }
-        QCOMPARE(clicked.size(), 3);
         label.ensurePolished();
         QCOMPARE(label.font().underline(), clickable);
     }
