@@ -1220,11 +1220,8 @@ void MainWindow::startDetectingBadpixel(bool clear, uint value)
 
 void MainWindow::collectDetectionFrame(const QImage& image)
 {
-    static int collectProgress = 0;
-
     // The empty frame that a camera removal passes through.
     if (image.isNull()) {
-        collectProgress = 0;
         stopCollecting();
         if (detectionDialogue) {
             detectionDialogue->abortDetect();
@@ -1235,21 +1232,18 @@ void MainWindow::collectDetectionFrame(const QImage& image)
     }
     if (frames.size() >= framesPerDetection) {
         detecting = false;
-        collectProgress = 0;
         detectBadpixel();
         return;
     }
 
     frames.append(image.copy());
-    collectProgress += progressPerFrame;
     if (detectionDialogue)
-        detectionDialogue->updateProgress(collectProgress);
+        detectionDialogue->updateProgress(int(frames.size()) * progressPerFrame);
 
     // An evenly lit sensor is bright by intent; only a covered one must be dark.
     const bool covered =
         !detectionDialogue || detectionDialogue->mode() == CaptureRecord::Mode::HotPixels;
     if (covered && tooBright(frames.last())) {
-        collectProgress = 0;
         stopCollecting();
         showMessage(QMessageBox::Critical, this, tr("Detection failed"),
                     tr("Too many bright pixels in a frame.\nPlease make sure that the sensor is "

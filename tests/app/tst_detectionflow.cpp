@@ -143,6 +143,7 @@ private slots:
     void brightFrameAbortsRun_data();
     void brightFrameAbortsRun();
     void failedRunsEnd();
+    void windowClosedMidRunLeavesNothing();
 
 private:
     std::unique_ptr<TestUtils::IsolatedEnvironment> environment;
@@ -273,6 +274,16 @@ void TestDetectionFlow::failedRunsEnd()
     QTest::keyClick(flow.dialog, Qt::Key_Escape);
     QTRY_VERIFY(flow.dialog.isNull());
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestDetectionFlow::windowClosedMidRunLeavesNothing()
+{
+    for (int window = 1; window <= 2; ++window) {
+        Flow flow(colourCamera);
+        flow.start();
+        QVERIFY(flow.deliver());
+        QTRY_COMPARE(flow.progress->value(), 10);
+    }
 }
 
 QTEST_MAIN(TestDetectionFlow)
