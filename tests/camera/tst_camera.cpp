@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <tuple>
 
 using TestUtils::errorText;
@@ -78,6 +80,7 @@ private slots:
     void openFrameAndClose_data();
     void openFrameAndClose();
     void frameDuringNestedLoopIsNotEmittedAgain();
+    void slowReceiverSeesOnlyTheNewestFrame();
     void failuresAndCorrectionWhileCapturing();
     void eventsWhileClosed();
     void cameraList();
@@ -282,6 +285,27 @@ void TestCamera::frameDuringNestedLoopIsNotEmittedAgain()
     // Once the receiver has returned, frames are emitted again.
     QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
     QTRY_COMPARE(emissions, 2);
+}
+
+void TestCamera::slowReceiverSeesOnlyTheNewestFrame()
+{
+    Camera camera;
+    open(camera, ColourSerial, 1);
+    int emissions = 0;
+    connect(&camera, &Camera::newImage, this, [&emissions](QImage&) {
+        if (++emissions > 1)
+            return;
+        // A receiver busy for two more frames without returning to the event loop.
+        for (int frame = 0; frame < 2; ++frame)
+            QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+
+    QCOMPARE(KivoSimDeliverFrame(ColourSerial, nullptr, 0), 0);
+    QTRY_COMPARE(camera.frameCount(), 3);
+    // Of the two frames queued meanwhile only the newer one is shown.
+    QTest::qWait(50);
+    QCOMPARE(emissions, 2);
 }
 
 void TestCamera::failuresAndCorrectionWhileCapturing()
