@@ -6,14 +6,18 @@
 #include "testutils.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 #include <tuple>
+
+#include <sys/resource.h>
 
 using TestUtils::errorText;
 
@@ -112,6 +116,7 @@ private slots:
     void init() { env = std::make_unique<TestUtils::IsolatedEnvironment>(); }
     void cleanup();
     void editing();
+    void failedExportKeepsOldFile();
     void readAndWrite_data();
     void readAndWrite();
     void classEditor();
@@ -336,6 +341,31 @@ void TestBadpixelListModel::classEditor()
         QTRY_VERIFY(editor.isNull());
     }
     QCOMPARE(describe(model), QStringLiteral("10 20 1, 11 21 0, 13 23 1"));
+}
+
+// The process may write no file beyond 100 bytes, the way a full disk stops
+// a write part way: the old file stays whole and no temporary is left.
+void TestBadpixelListModel::failedExportKeepsOldFile()
+{
+    BadpixelListModel model;
+    for (int x = 0; x < 200; ++x)
+        model.addBadpixel(QPoint(x, 1000));
+    const QString file = env->path() + QStringLiteral("/list.txt");
+    QVERIFY(TestUtils::writeFile(file, "7 7 1\n"));
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit lowered{100, old.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    const QString error = errorText([&] { model.exportAsFile(file); });
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+
+    QVERIFY2(error.startsWith(QStringLiteral("Can't write file: ")), qPrintable(error));
+    QFile kept(file);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("7 7 1\n"));
+    QCOMPARE(QDir(env->path()).entryList(QDir::Files), QStringList{QStringLiteral("list.txt")});
 }
 
 void TestBadpixelListModel::import_data()
