@@ -288,11 +288,14 @@ void MainWindow::createMenus()
     framesLabel = statusLabel("framesLabel", "Frames: 00000000");
     failedLabel = statusLabel("failedLabel", "Failed: 00000000");
     fpsLabel = statusLabel("fpsLabel", "FPS: 000.00");
+    for (QLabel* label :
+         {userCountLabel, factoryCountLabel, xLabel, yLabel, framesLabel, failedLabel, fpsLabel})
+        ui->statusBar->addPermanentWidget(label, 0);
+    // Not permanent: a temporary message, such as a save naming its file,
+    // takes the label's place for as long as it shows instead of being cut.
     listPlaceLabel = new QLabel(ui->statusBar);
     listPlaceLabel->setObjectName(QStringLiteral("listPlaceLabel"));
-    for (QLabel* label : {listPlaceLabel, userCountLabel, factoryCountLabel, xLabel, yLabel,
-                          framesLabel, failedLabel, fpsLabel})
-        ui->statusBar->addPermanentWidget(label, 0);
+    ui->statusBar->addWidget(listPlaceLabel);
 
     fileMenu = new QMenu(ui->menuBar);
     exportListAction =
