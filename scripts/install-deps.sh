@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libbenchmark-dev
   clang-format clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
-  desktop-file-utils appstream lintian dpkg-dev file x11-utils
+  desktop-file-utils appstream lintian dpkg-dev file x11-utils librsvg2-bin
   libaravis-dev libusb-1.0-0-dev aravis-tools libglib2.0-bin iproute2 util-linux
 )
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Renders the icon sources res/svg/*.svg into the PNGs and the ICO that the
-# resource file compiles in, and the application icon into the sizes of the
-# desktop's icon theme that packaging/ installs. The rendered files are committed, so only someone
-# changing an icon needs rsvg-convert (librsvg2-bin) and ImageMagick.
+# resource file compiles in. The rendered files are committed, so only someone
+# changing an icon runs this; besides rsvg-convert it needs ImageMagick. (The
+# desktop icon theme's sizes are rendered by the build, in packaging/.)
 # Toolbar icons are drawn on a 24 px grid and rendered at 48 px, so they stay
 # sharp when shown at 24 px, also on HiDPI screens.
 set -euo pipefail
@@ -29,13 +29,3 @@ for size in 16 24 32 48 256; do
   frames+=("$tmp/main-$size.png")
 done
 convert "${frames[@]}" "$out/main.ico"
-
-# The desktop's icon theme: a PNG for every size a menu or launcher asks for;
-# the SVG itself is installed as the scalable one.
-for size in 16 22 24 32 48 64 128 256; do
-  mkdir -p "$root/packaging/icons/${size}x${size}"
-  png="$root/packaging/icons/${size}x${size}/speckwright.png"
-  rsvg-convert -w "$size" -h "$size" -o "$png" "$src/main.svg"
-  # Without the renderer's metadata, so the files change only with the icon.
-  convert "$png" -strip -define png:compression-level=9 PNG32:"$png"
-done
